@@ -1,0 +1,205 @@
+#include "console/console_input.h"
+
+#include "json/text_conversion.h"
+
+#include <windows.h>
+
+#include <io.h>
+
+namespace {
+
+class HandleByteReader : public ByteReader {
+public:
+    explicit HandleByteReader(HANDLE handle) : handle_(handle) {}
+
+    size_t Read(char* buffer, size_t capacity) override
+    {
+        DWORD read = 0;
+        const DWORD request = capacity > 65536 ? 65536 : static_cast<DWORD>(capacity);
+        // A closed pipe (ERROR_BROKEN_PIPE) is the writer's end of input.
+        if (!ReadFile(handle_, buffer, request, &read, nullptr))
+            return 0;
+        return read;
+    }
+
+private:
+    HANDLE handle_;  // standard input; not ours to close
+};
+
+class RedirectedLineSource : public LineSource {
+public:
+    explicit RedirectedLineSource(std::unique_ptr<ByteReader> reader) : reader_(std::move(reader)) {}
+
+    bool IsTerminal() const override { return false; }
+
+    bool ReadLine(std::wstring& line) override
+    {
+        if (!encodingKnown_)
+            DetectEncoding();
+        return utf16_ ? ReadUtf16Line(line) : ReadUtf8Line(line);
+    }
+
+private:
+    // Makes sure at least `count` unread bytes are buffered, unless input ends.
+    bool Fill(size_t count)
+    {
+        while (buffer_.size() - position_ < count && !ended_) {
+            if (position_ > 0 && position_ == buffer_.size()) {
+                buffer_.clear();
+                position_ = 0;
+            }
+            char chunk[4096];
+            const size_t read = reader_->Read(chunk, sizeof chunk);
+            if (read == 0)
+                ended_ = true;
+            else
+                buffer_.append(chunk, read);
+        }
+        return buffer_.size() - position_ >= count;
+    }
+
+    void DetectEncoding()
+    {
+        encodingKnown_ = true;
+        Fill(3);
+        const std::string_view head(buffer_.data() + position_, buffer_.size() - position_);
+        if (head.size() >= 3 && head.substr(0, 3) == "\xEF\xBB\xBF") {
+            position_ += 3;
+        } else if (head.size() >= 2 && head.substr(0, 2) == "\xFF\xFE") {
+            position_ += 2;
+            utf16_ = true;
+        }
+    }
+
+    bool ReadUtf8Line(std::wstring& line)
+    {
+        size_t searchFrom = position_;
+        for (;;) {
+            const size_t newline = buffer_.find('\n', searchFrom);
+            if (newline != std::string::npos) {
+                std::string_view bytes(buffer_.data() + position_, newline - position_);
+                position_ = newline + 1;
+                line = DecodeUtf8(bytes);
+                return true;
+            }
+            if (ended_)
+                break;
+            searchFrom = buffer_.size();
+            // Keep what is unread at the front while the line grows.
+            buffer_.erase(0, position_);
+            searchFrom -= position_;
+            position_ = 0;
+            char chunk[4096];
+            const size_t read = reader_->Read(chunk, sizeof chunk);
+            if (read == 0)
+                ended_ = true;
+            else
+                buffer_.append(chunk, read);
+        }
+        if (position_ >= buffer_.size())
+            return false;
+        // The last line may end without a line end.
+        line = DecodeUtf8(std::string_view(buffer_.data() + position_, buffer_.size() - position_));
+        position_ = buffer_.size();
+        return true;
+    }
+
+    bool ReadUtf16Line(std::wstring& line)
+    {
+        line.clear();
+        bool any = false;
+        for (;;) {
+            if (!Fill(2)) {
+                // A lone trailing byte is not a character.
+                if (position_ < buffer_.size()) {
+                    position_ = buffer_.size();
+                    line += L'\xFFFD';
+                    any = true;
+                }
+                break;
+            }
+            const auto low = static_cast<unsigned char>(buffer_[position_]);
+            const auto high = static_cast<unsigned char>(buffer_[position_ + 1]);
+            position_ += 2;
+            any = true;
+            const wchar_t unit = static_cast<wchar_t>(low | (high << 8));
+            if (unit == L'\n') {
+                if (!line.empty() && line.back() == L'\r')
+                    line.pop_back();
+                return true;
+            }
+            line += unit;
+        }
+        if (!line.empty() && line.back() == L'\r')
+            line.pop_back();
+        return any;
+    }
+
+    static std::wstring DecodeUtf8(std::string_view bytes)
+    {
+        if (!bytes.empty() && bytes.back() == '\r')
+            bytes.remove_suffix(1);
+        return Utf8ToWide(bytes);
+    }
+
+    std::unique_ptr<ByteReader> reader_;
+    std::string buffer_;
+    size_t position_ = 0;
+    bool ended_ = false;
+    bool encodingKnown_ = false;
+    bool utf16_ = false;
+};
+
+class ConsoleLineSource : public LineSource {
+public:
+    explicit ConsoleLineSource(HANDLE handle) : handle_(handle) {}
+
+    bool IsTerminal() const override { return true; }
+
+    bool ReadLine(std::wstring& line) override
+    {
+        line.clear();
+        for (;;) {
+            const size_t newline = pending_.find(L'\n');
+            if (newline != std::wstring::npos) {
+                line = pending_.substr(0, newline);
+                pending_.erase(0, newline + 1);
+                if (!line.empty() && line.back() == L'\r')
+                    line.pop_back();
+                // Ctrl+Z at the start of a line ends console input.
+                return line.empty() || line.front() != L'\x1A';
+            }
+            wchar_t chunk[1024];
+            DWORD read = 0;
+            if (!ReadConsoleW(handle_, chunk, ARRAYSIZE(chunk), &read, nullptr)) {
+                // A read broken off by Ctrl+C is retried; the handler decides.
+                if (GetLastError() == ERROR_OPERATION_ABORTED)
+                    continue;
+                return false;
+            }
+            if (read == 0)
+                continue;
+            pending_.append(chunk, read);
+        }
+    }
+
+private:
+    HANDLE handle_;
+    std::wstring pending_;
+};
+
+}  // namespace
+
+std::unique_ptr<LineSource> MakeRedirectedLineSource(std::unique_ptr<ByteReader> reader)
+{
+    return std::make_unique<RedirectedLineSource>(std::move(reader));
+}
+
+std::unique_ptr<LineSource> OpenStandardInput()
+{
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (_isatty(0) && GetConsoleMode(input, &mode))
+        return std::make_unique<ConsoleLineSource>(input);
+    return MakeRedirectedLineSource(std::make_unique<HandleByteReader>(input));
+}

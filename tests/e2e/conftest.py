@@ -1,0 +1,130 @@
+"""End-to-end rig: runs the real Product.Console.exe under Wine from a fresh
+install folder per test, with the agent stand-ins that the test asks for."""
+import os
+import shutil
+import signal
+import subprocess
+import time
+from pathlib import Path
+
+import pytest
+
+BIN_DIR = Path(os.environ.get("PRODUCT_BIN_DIR", "build/bin")).resolve()
+WINE_RUN = str(Path(os.environ.get("PRODUCT_WINE_RUN", "build/wine-run")).resolve())
+
+# What a complete agent installation holds beside the console.
+CONSOLE_FILES = ["Product.Console.exe", "TesJson.dll"]
+AGENT_FILES = ["tesdk.dll", "log.dll", "cvch.dll", "product.matrix.comm.dll",
+               "telowprivilegeworker.exe", "Product.Support.dll"]
+
+
+def windows_path(path):
+    """The Windows view of a Linux path under Wine (drive Z: is /)."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+class Result:
+    def __init__(self, stdout, stderr, returncode):
+        self.stdout = stdout
+        self.stderr = stderr
+        self.returncode = returncode
+
+    @property
+    def text(self):
+        return self.stdout.decode("utf-8")
+
+    def __repr__(self):
+        return f"Result(rc={self.returncode}, stdout={self.stdout!r})"
+
+
+class Install:
+    """A folder laid out like an agent installation."""
+
+    def __init__(self, root, files):
+        self.root = Path(root)
+        self.root.mkdir(parents=True, exist_ok=True)
+        for name in files:
+            source = BIN_DIR / name
+            if source.exists():
+                shutil.copy2(source, self.root / name)
+        self.env = {}
+
+    @property
+    def exe(self):
+        return self.root / "Product.Console.exe"
+
+    def remove(self, name):
+        (self.root / name).unlink(missing_ok=True)
+
+    def _env(self, env):
+        merged = dict(os.environ)
+        merged.update(self.env)
+        if env:
+            merged.update(env)
+        return merged
+
+    def run(self, *args, stdin=b"", env=None, timeout=120, cwd=None):
+        """Runs the console to its end; stdin is bytes (or str, sent as UTF-8)."""
+        if isinstance(stdin, str):
+            stdin = stdin.encode("utf-8")
+        proc = subprocess.run([WINE_RUN, str(self.exe), *args], input=stdin,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              env=self._env(env), timeout=timeout, cwd=cwd or self.root)
+        return Result(proc.stdout, proc.stderr, proc.returncode)
+
+    def start(self, *args, env=None, cwd=None):
+        """Starts the console with piped standard streams; see Running."""
+        proc = subprocess.Popen([WINE_RUN, str(self.exe), *args], stdin=subprocess.PIPE,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                env=self._env(env), cwd=cwd or self.root)
+        return Running(proc)
+
+
+class Running:
+    """A console process under test: feed it, interrupt it, collect it."""
+
+    def __init__(self, proc):
+        self.proc = proc
+
+    def send(self, data):
+        if isinstance(data, str):
+            data = data.encode("utf-8")
+        self.proc.stdin.write(data)
+        self.proc.stdin.flush()
+
+    def interrupt(self):
+        """Ctrl+C: SIGINT to the wine process arrives as CTRL_C_EVENT."""
+        self.proc.send_signal(signal.SIGINT)
+
+    def finish(self, timeout=120, close_input=True):
+        if close_input and not self.proc.stdin.closed:
+            self.proc.stdin.close()
+        try:
+            stdout, stderr = self.proc.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            stdout, stderr = self.proc.communicate()
+            raise
+        return Result(stdout, stderr, self.proc.returncode)
+
+
+def wait_for(predicate, timeout=30, step=0.05):
+    """Polls until predicate() is true; returns its last value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value or time.monotonic() > deadline:
+            return value
+        time.sleep(step)
+
+
+@pytest.fixture
+def install(tmp_path):
+    """A full installation: the console and every stand-in that is built."""
+    return Install(tmp_path / "install", CONSOLE_FILES + AGENT_FILES)
+
+
+@pytest.fixture
+def bare_install(tmp_path):
+    """The console alone, without any agent component."""
+    return Install(tmp_path / "install", CONSOLE_FILES)
