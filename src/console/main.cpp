@@ -1,4 +1,5 @@
 // Product.Console: the command-line console of the agent.
+#include "console/command_table.h"
 #include "console/shell.h"
 
 #include <windows.h>
@@ -14,6 +15,8 @@ int wmain(int argc, wchar_t** argv)
     _setmode(_fileno(stdin), _O_WTEXT);
     SetErrorMode(SEM_FAILCRITICALERRORS);
 
+    ConsoleCommands commands(nullptr);
+    commands.RegisterAll();
     RunShell(argc, argv);
     return 0;
 }
