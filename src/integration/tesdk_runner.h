@@ -1,6 +1,15 @@
 #pragma once
-// Placeholder until the agent connection lands.
-class TesdkRunner {
+// The process-wide connection through which every command sends its requests.
+#include "integration/integration_ex.h"
+
+#include <string>
+
+class TesdkRunner : public cv::tesdk::IntegrationEx {
 public:
-    void Shutdown() {}
+    // The full path of the agent's integration library from its uninstall
+    // registration; the bare file name when the registry has no answer.
+    static std::wstring GetTesdkLocation();
+
+    // Finds the library, loads it (signed library required) and connects.
+    uint32_t Start();
 };

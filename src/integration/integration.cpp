@@ -1,0 +1,114 @@
+#include "integration/integration.h"
+
+#include "console/result_codes.h"
+#include "json/text_conversion.h"
+
+#include <mutex>
+
+namespace cv {
+namespace tesdk {
+namespace {
+
+constexpr uint32_t ErrorFileNotFound = 2;
+constexpr uint32_t ErrorInvalidParameter = 87;
+constexpr uint32_t ErrorNoInstance = 5023;
+
+std::string_view TextOrEmpty(const char* text) { return text != nullptr ? std::string_view(text) : std::string_view(); }
+
+}  // namespace
+
+Integration::Integration()
+{
+    callbacks_.size = sizeof(SdkCallbacks);
+}
+
+Integration::~Integration() { Uninitialize(); }
+
+void Integration::OnNotification(std::string_view, std::string_view) {}
+
+void Integration::OnResponse(std::string_view, uint32_t, std::string_view) {}
+
+void Integration::ForwardNotification(void* context, const char* name, const char* data)
+{
+    static_cast<Integration*>(context)->OnNotification(TextOrEmpty(name), TextOrEmpty(data));
+}
+
+void Integration::ForwardResponse(void* context, const char* requestId, uint32_t result, const char* response)
+{
+    static_cast<Integration*>(context)->OnResponse(TextOrEmpty(requestId), result, TextOrEmpty(response));
+}
+
+uint32_t Integration::Initialize(const std::string& path, const SdkLoadOptions& options)
+{
+    const std::wstring widePath = Utf8ToWideStrict(path);
+    if (widePath.empty())
+        return ErrorFileNotFound;
+
+    std::lock_guard<CriticalSection> guard(lock_);
+    Uninitialize();
+    options_ = options;
+
+    const DWORD flags = options_.requireSignedLibrary ? LOAD_LIBRARY_REQUIRE_SIGNED_TARGET : 0;
+    library_.reset(LoadLibraryExW(widePath.c_str(), nullptr, flags));
+    if (!library_)
+        library_.reset(LoadLibraryExW(widePath.c_str(), nullptr, flags | LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!library_)
+        return GetLastError();
+
+    getInstance_ = reinterpret_cast<GetInstanceFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library_.get(), GetInstanceExport)));
+    releaseInstance_ = reinterpret_cast<ReleaseInstanceFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library_.get(), ReleaseInstanceExport)));
+    if (getInstance_ == nullptr || releaseInstance_ == nullptr)
+        return ErrorInvalidParameter;  // the library stays loaded until the next unload
+
+    const SdkInitParams params{sizeof(SdkInitParams), options_.configuration.c_str()};
+    const uint32_t created = getInstance_(&instance_, &params);
+    if (created != 0)
+        return created;
+    if (instance_ == nullptr)
+        return ErrorNoInstance;
+
+    callbacks_.onNotification = &Integration::ForwardNotification;
+    callbacks_.onResponse = &Integration::ForwardResponse;
+    instance_->RegisterCallbacks(&callbacks_, this);
+    return 0;
+}
+
+void Integration::Uninitialize()
+{
+    std::lock_guard<CriticalSection> guard(lock_);
+    if (!library_)
+        return;
+    if (instance_ != nullptr) {
+        instance_->UnregisterCallbacks(&callbacks_);
+        releaseInstance_(instance_);
+        instance_ = nullptr;
+    }
+    library_.reset();
+    getInstance_ = nullptr;
+    releaseInstance_ = nullptr;
+}
+
+uint32_t Integration::RequestUnderLock(const std::string& request, std::string& response, uint32_t timeoutMs)
+{
+    std::lock_guard<CriticalSection> guard(lock_);
+    if (instance_ == nullptr)
+        return result::NoConnection;
+    const char* text = nullptr;
+    const uint32_t status = instance_->Request(request.c_str(), &text, timeoutMs);
+    if (status == 0)
+        response.assign(TextOrEmpty(text));  // the library owns its text: copy at once
+    return status;
+}
+
+uint32_t Integration::PostUnderLock(const std::string& request, const std::string& requestId)
+{
+    std::lock_guard<CriticalSection> guard(lock_);
+    if (instance_ == nullptr)
+        return result::NoConnection;
+    return instance_->Post(request.c_str(), requestId.c_str());
+}
+
+}  // namespace tesdk
+}  // namespace cv
