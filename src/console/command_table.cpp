@@ -1,5 +1,6 @@
 #include "console/command_table.h"
 
+#include "console/interrupts.h"
 #include "console/shell.h"
 
 ConsoleCommands::ConsoleCommands(TesdkRunner* runner)
@@ -24,6 +25,9 @@ ConsoleCommands::ConsoleCommands(TesdkRunner* runner)
 
 ConsoleCommands::~ConsoleCommands()
 {
+    // Nobody may reach the commands any more once they start going away.
+    ForgetCurrentCommand();
+    CommandRegistry.clear();
     // Reverse order: the session commands' own connections close from the
     // last registered to the first, the scan command last.
     while (!commands_.empty())

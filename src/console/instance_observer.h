@@ -1,0 +1,39 @@
+#pragma once
+// Instance control: another process sets a machine-wide named event to ask
+// every running console to stop what it is doing. The observer's thread waits
+// for it and runs the callback once.
+#include "console/unique_resource.h"
+
+#include <functional>
+#include <string>
+
+namespace Product {
+namespace InstanceControl {
+
+constexpr wchar_t ConsoleEventName[] = L"Global\\ev_product_console_0xdea570003cb8452b";
+
+class Observer {
+public:
+    // Without the named event (no right to create global objects, say) no
+    // thread starts and the callback is dropped.
+    Observer(const std::wstring& eventName, std::function<void()> callback);
+    ~Observer();
+    Observer(const Observer&) = delete;
+    Observer& operator=(const Observer&) = delete;
+
+    bool IsWatching() const { return static_cast<bool>(thread_); }
+
+private:
+    void Wait();
+
+    std::function<void()> callback_;
+    UniqueHandle thread_;
+    DWORD threadId_ = 0;
+    UniqueHandle events_[2];  // [0] the named event, [1] the stop event
+};
+
+// Starts a thread running `routine`; the thread owns its copy of the callable.
+HANDLE StartThread(std::function<void()> routine, DWORD* threadId);
+
+}  // namespace InstanceControl
+}  // namespace Product
