@@ -1,0 +1,167 @@
+#include "dllguard/trace/trace_log_file.h"
+
+#include <fmt/format.h>
+#include <fmt/xchar.h>
+
+#include <iterator>
+#include <vector>
+
+namespace dllguard::trace {
+namespace {
+
+std::wstring Expand(const wchar_t* text)
+{
+    wchar_t buffer[MAX_PATH * 2];
+    const DWORD length = ExpandEnvironmentStringsW(text, buffer, static_cast<DWORD>(std::size(buffer)));
+    if (length == 0 || length > std::size(buffer))
+        return {};
+    return buffer;
+}
+
+// Where the directories of a path start: after "C:\" or "\\server\share\".
+size_t RootLength(const std::wstring& path)
+{
+    if (path.size() >= 2 && path[1] == L':')
+        return path.size() >= 3 && (path[2] == L'\\' || path[2] == L'/') ? 3 : 2;
+    if (path.rfind(L"\\\\", 0) == 0) {
+        size_t separators = 0;
+        for (size_t i = 2; i < path.size(); ++i) {
+            if ((path[i] == L'\\' || path[i] == L'/') && ++separators == 2)
+                return i + 1;
+        }
+        return path.size();
+    }
+    return path.empty() || (path[0] != L'\\' && path[0] != L'/') ? 0 : 1;
+}
+
+}  // namespace
+
+std::wstring DefaultLogRoot()
+{
+    std::wstring root = Expand(L"%programdata%\\CVLogging");
+    if (root.empty() || root.find(L'%') != std::wstring::npos)
+        root = Expand(L"%ALLUSERSPROFILE%\\Application Data\\CVLogging");
+    return root;
+}
+
+std::wstring FormatStartStamp(const SYSTEMTIME& time, uint32_t processId)
+{
+    return fmt::format(L"{:02}-{:02}-{:02}_{:02}_{:02}_{:02}__{:04}", time.wYear, time.wMonth, time.wDay, time.wHour,
+                       time.wMinute, time.wSecond, processId);
+}
+
+std::wstring ProcessStartStamp()
+{
+    FILETIME created{}, exited{}, kernel{}, user{};
+    SYSTEMTIME local{};
+    FILETIME localCreated{};
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user) ||
+        !FileTimeToLocalFileTime(&created, &localCreated) || !FileTimeToSystemTime(&localCreated, &local))
+        GetLocalTime(&local);
+    return FormatStartStamp(local, GetCurrentProcessId());
+}
+
+std::wstring LogFilePath(std::wstring_view root, std::wstring_view exeName, std::wstring_view startStamp)
+{
+    std::wstring path(root);
+    path.append(L"\\CstLogs\\").append(exeName).append(L"\\").append(startStamp).append(L"\\DLLPROTECT.log");
+    return path;
+}
+
+bool CreateParentDirectories(const std::wstring& file)
+{
+    const size_t end = file.find_last_of(L"\\/");
+    if (end == std::wstring::npos)
+        return true;
+    for (size_t i = RootLength(file); i <= end; ++i) {
+        if (i != end && file[i] != L'\\' && file[i] != L'/')
+            continue;
+        if (i == 0)
+            continue;
+        const std::wstring directory = file.substr(0, i);
+        const DWORD attributes = GetFileAttributesW(directory.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES)
+            continue;
+        if (!CreateDirectoryW(directory.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
+        SetFileAttributesW(directory.c_str(), FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    }
+    return true;
+}
+
+std::string FormatBanner(const char* label, const SYSTEMTIME& time, uint32_t tickCount, const std::string* version)
+{
+    std::string banner = fmt::format(
+        " ----------------------------- \n{}{:04}-{:02}-{:02} {:02}:{:02}:{:02}\n"
+        ">UpTime     : {} Days {:02}h {:02}m {:02}s :: {} ms ({})\n",
+        label, time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, tickCount / 86400000u,
+        tickCount / 3600000u % 24u, tickCount / 60000u % 60u, tickCount / 1000u % 60u, tickCount % 1000u, tickCount);
+    if (version)
+        banner += fmt::format(">Version    : {}\n", *version);
+    banner += " ----------------------------- \n";
+    return banner;
+}
+
+std::string ExecutableVersion()
+{
+    wchar_t module[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(module, &ignored);
+    if (size == 0)
+        return {};
+    std::vector<unsigned char> data(size);
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT infoSize = 0;
+    if (!GetFileVersionInfoW(module, 0, size, data.data()) ||
+        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || !info ||
+        infoSize < sizeof(VS_FIXEDFILEINFO))
+        return {};
+    return fmt::format("{}.{}.{}.{}", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
+                       HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
+}
+
+TraceLogFile::TraceLogFile(LogFileSource source) : source_(std::move(source)) {}
+
+TraceLogFile::~TraceLogFile() { Close(); }
+
+void TraceLogFile::Open()
+{
+    const std::wstring path = source_.path();
+    if (path.empty() || !CreateParentDirectories(path))
+        return;
+    file_.reset(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_)
+        return;
+    const std::string version = source_.version();
+    Append(FormatBanner(">Started at : ", source_.localTime(), source_.tickCount(), &version));
+}
+
+void TraceLogFile::Append(std::string_view bytes)
+{
+    // Appends of one handle land whole at the end of the file, so concurrent
+    // writers never interleave within a line and nothing waits in a buffer.
+    DWORD written = 0;
+    WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+void TraceLogFile::Write(std::string_view bytes)
+{
+    std::call_once(opened_, [this] { Open(); });
+    if (file_)
+        Append(bytes);
+}
+
+void TraceLogFile::Close()
+{
+    std::lock_guard<std::mutex> lock(closing_);
+    if (!file_)
+        return;
+    Append(FormatBanner(">Closed  at : ", source_.localTime(), source_.tickCount(), nullptr));
+    file_.reset();
+}
+
+}  // namespace dllguard::trace

@@ -1,0 +1,65 @@
+#pragma once
+// The trace log file: "<root>\CstLogs\<exe>\<start stamp>\DLLPROTECT.log",
+// opened by the first line that needs it, between an opening and a closing
+// banner.
+#include "console/unique_resource.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace dllguard::trace {
+
+// Expands "%programdata%\CVLogging", or "%ALLUSERSPROFILE%\Application Data\CVLogging"
+// when ProgramData does not expand.
+std::wstring DefaultLogRoot();
+// "2026-12-10_14_03_22__0042": the process's creation time (local) and id.
+std::wstring FormatStartStamp(const SYSTEMTIME& time, uint32_t processId);
+std::wstring ProcessStartStamp();
+std::wstring LogFilePath(std::wstring_view root, std::wstring_view exeName, std::wstring_view startStamp);
+// Creates every missing directory above `file`, marking each new one
+// not-content-indexed.
+bool CreateParentDirectories(const std::wstring& file);
+
+// " ----- \n>Started at : ..." (with the version line) or ">Closed  at : ..."
+// (without it, when `version` is null).
+std::string FormatBanner(const char* label, const SYSTEMTIME& time, uint32_t tickCount, const std::string* version);
+
+// The executable's file version, "1.0.0.1"; empty when it has none.
+std::string ExecutableVersion();
+
+struct LogFileSource {
+    std::function<std::wstring()> path;  // asked once, when the file is first needed
+    std::function<std::string()> version;
+    std::function<SYSTEMTIME()> localTime;
+    std::function<uint32_t()> tickCount;
+};
+
+class TraceLogFile {
+public:
+    explicit TraceLogFile(LogFileSource source);
+    ~TraceLogFile();
+    TraceLogFile(const TraceLogFile&) = delete;
+    TraceLogFile& operator=(const TraceLogFile&) = delete;
+
+    // Appends bytes as they are; the first call creates the folders, opens
+    // the file and writes the opening banner.
+    void Write(std::string_view bytes);
+    // Writes the closing banner when the file was opened, and closes it.
+    void Close();
+
+private:
+    void Open();
+    void Append(std::string_view bytes);
+
+    LogFileSource source_;
+    std::once_flag opened_;
+    std::mutex closing_;
+    UniqueFile file_;
+};
+
+}  // namespace dllguard::trace

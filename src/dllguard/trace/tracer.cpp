@@ -1,0 +1,131 @@
+#include "dllguard/trace/tracer.h"
+
+#include "dllguard/trace/trace_line.h"
+#include "json/text_conversion.h"
+
+#include <atomic>
+
+namespace dllguard::trace {
+namespace {
+
+std::wstring ExecutableFileName()
+{
+    wchar_t module[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    std::wstring path(module, length);
+    return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
+SYSTEMTIME LocalTimeNow()
+{
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return now;
+}
+
+std::atomic<Tracer*> g_replacement{nullptr};
+
+}  // namespace
+
+TraceEnvironment DefaultTraceEnvironment()
+{
+    TraceEnvironment environment;
+    environment.settingsFiles = DefaultSettingsFiles();
+    environment.accessCode = ProgramAccessCode();
+    environment.logFile.path = [] { return LogFilePath(DefaultLogRoot(), ExecutableFileName(), ProcessStartStamp()); };
+    environment.logFile.version = ExecutableVersion;
+    environment.logFile.localTime = LocalTimeNow;
+    environment.logFile.tickCount = [] { return static_cast<uint32_t>(GetTickCount()); };
+    environment.openProcessMonitor = OpenProcessMonitorDevice;
+    return environment;
+}
+
+Tracer::Tracer(TraceEnvironment environment)
+    : environment_(std::move(environment)),
+      logFile_(environment_.logFile),
+      processMonitor_(environment_.openProcessMonitor, environment_.logFile.tickCount)
+{
+}
+
+void Tracer::LoadSettings()
+{
+    std::string text;
+    if (!ReadSettingsFile(environment_.settingsFiles, text))
+        return;
+    settings_ = ParseTraceSettings(text, environment_.accessCode);
+    scramble_ = ScrambleByte(settings_.access);
+}
+
+uint32_t Tracer::Level()
+{
+    std::call_once(loaded_, [this] { LoadSettings(); });
+    return settings_.level;
+}
+
+void Tracer::Write(std::string_view prefix, std::string_view text)
+{
+    if (!Enabled())
+        return;
+    try {
+        const std::string line =
+            BuildLine(environment_.logFile.tickCount(), static_cast<uint32_t>(GetCurrentThreadId()), prefix, text);
+        const bool wantsWide = settings_.level & (output::ProcessMonitor | output::EventTracing);
+        Send(line, wantsWide ? Utf8ToWide(line) : std::wstring(), false);
+    } catch (...) {
+        // Tracing never disturbs the load it describes.
+    }
+}
+
+void Tracer::Write(std::wstring_view prefix, std::wstring_view text)
+{
+    if (!Enabled())
+        return;
+    try {
+        const std::wstring line =
+            BuildLine(environment_.logFile.tickCount(), static_cast<uint32_t>(GetCurrentThreadId()), prefix, text);
+        const bool wantsNarrow = settings_.level & output::LogFile;
+        Send(wantsNarrow ? WideToUtf8(line) : std::string(), line, true);
+    } catch (...) {
+    }
+}
+
+// Each output gets the form of the line it takes, scrambled character by
+// character; the debugger gets the line in the form it was written.
+void Tracer::Send(const std::string& narrow, const std::wstring& wide, bool wideLine)
+{
+    const uint32_t level = settings_.level;
+    const bool narrowDebugger = (level & output::Debugger) && !wideLine;
+    const bool wideDebugger = (level & output::Debugger) && wideLine;
+    if (narrowDebugger || (level & output::LogFile)) {
+        std::string bytes = narrow;
+        Scramble(bytes, scramble_);
+        if (narrowDebugger)
+            OutputDebugStringA(bytes.c_str());
+        if (level & output::LogFile)
+            logFile_.Write(bytes);
+    }
+    if (wideDebugger || (level & (output::ProcessMonitor | output::EventTracing))) {
+        std::wstring characters = wide;
+        Scramble(characters, scramble_);
+        if (wideDebugger)
+            OutputDebugStringW(characters.c_str());
+        if (level & output::ProcessMonitor)
+            processMonitor_.Send(characters);
+        if (level & output::EventTracing)
+            eventTracing_.Send(characters);
+    }
+}
+
+Tracer& CurrentTracer()
+{
+    if (Tracer* replacement = g_replacement.load())
+        return *replacement;
+    static Tracer tracer(DefaultTraceEnvironment());
+    return tracer;
+}
+
+Tracer* ReplaceTracerForTesting(Tracer* tracer) { return g_replacement.exchange(tracer); }
+
+}  // namespace dllguard::trace

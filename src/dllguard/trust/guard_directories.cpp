@@ -1,0 +1,47 @@
+#include "dllguard/trust/guard_directories.h"
+
+#include <windows.h>
+
+namespace dllguard {
+namespace {
+
+template <class Query>
+std::wstring AskForPath(Query query)
+{
+    wchar_t buffer[MAX_PATH];
+    const UINT length = query(buffer, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(buffer, length);
+}
+
+std::wstring EnvironmentValue(const wchar_t* name)
+{
+    std::wstring value(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+        if (length == 0)
+            return {};
+        if (length < value.size()) {
+            value.resize(length);
+            return value;
+        }
+        value.resize(length);
+    }
+}
+
+}  // namespace
+
+GuardDirectories ResolveGuardDirectories()
+{
+    GuardDirectories directories;
+    directories.system32 = AskForPath([](wchar_t* buffer, UINT size) { return GetSystemDirectoryW(buffer, size); });
+    directories.windows = AskForPath([](wchar_t* buffer, UINT size) { return GetWindowsDirectoryW(buffer, size); });
+    const std::wstring module = AskForPath(
+        [](wchar_t* buffer, UINT size) { return static_cast<UINT>(GetModuleFileNameW(nullptr, buffer, size)); });
+    const size_t separator = module.find_last_of(L"\\/");
+    if (separator != std::wstring::npos)
+        directories.executable = module.substr(0, separator);
+    directories.programFiles = EnvironmentValue(L"ProgramFiles");
+    return directories;
+}
+
+}  // namespace dllguard

@@ -1,0 +1,68 @@
+#include "dllguard/trust/path_within.h"
+
+#include <windows.h>
+
+namespace dllguard {
+namespace {
+
+// "\\?\C:\x" and "\??\C:\x" become "C:\x"; "\\?\UNC\s\x" becomes "\\s\x".
+std::wstring WithoutNamespacePrefix(std::wstring_view path)
+{
+    for (std::wstring_view prefix : {std::wstring_view(L"\\\\?\\"), std::wstring_view(L"\\??\\")}) {
+        if (path.substr(0, prefix.size()) != prefix)
+            continue;
+        path.remove_prefix(prefix.size());
+        if (path.size() >= 4 && CompareStringOrdinal(path.data(), 4, L"UNC\\", 4, TRUE) == CSTR_EQUAL)
+            return L"\\\\" + std::wstring(path.substr(4));
+        return std::wstring(path);
+    }
+    return std::wstring(path);
+}
+
+bool IsDirectory(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+std::wstring NormalisePath(std::wstring_view path)
+{
+    const std::wstring plain = WithoutNamespacePrefix(path);
+    if (plain.empty())
+        return {};
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFullPathNameW(plain.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0)
+            return {};
+        if (length < full.size()) {
+            full.resize(length);
+            break;
+        }
+        full.resize(length);
+    }
+    for (wchar_t& c : full) {
+        if (c == L'/')
+            c = L'\\';
+    }
+    while (full.size() > 3 && full.back() == L'\\')
+        full.pop_back();
+    return full;
+}
+
+bool LiesWithin(std::wstring_view file, std::wstring_view directory)
+{
+    const std::wstring base = NormalisePath(directory);
+    const std::wstring candidate = NormalisePath(file);
+    if (base.empty() || candidate.size() <= base.size() || !IsDirectory(base))
+        return false;
+    if (CompareStringOrdinal(candidate.data(), static_cast<int>(base.size()), base.data(),
+                             static_cast<int>(base.size()), TRUE) != CSTR_EQUAL)
+        return false;
+    // The next character must start a new component ("C:\Windows2" is not in "C:\Windows").
+    return base.back() == L'\\' || candidate[base.size()] == L'\\';
+}
+
+}  // namespace dllguard

@@ -1,0 +1,88 @@
+#include "dllguard/trust/trust_checks.h"
+
+#include "console/unique_resource.h"
+#include "dllguard/trace/trace.h"
+#include "dllguard/true_load_library.h"
+#include "dllguard/trust/device_path.h"
+#include "dllguard/trust/path_within.h"
+#include "dllguard/trust/signature.h"
+#include "json/text_conversion.h"
+
+namespace dllguard {
+namespace {
+
+constexpr char kSecurityChecks[] = "PerformSecurityChecks";
+constexpr char kTrustedPath[] = "IsTrustedPath";
+
+}  // namespace
+
+TrustChecks::TrustChecks(GuardDirectories directories, NativeFileApi native, MappedFileNameQuery mappedName)
+    : directories_(std::move(directories)), native_(native), mappedName_(std::move(mappedName))
+{
+}
+
+bool TrustChecks::IsTrustedPath(const std::wstring& path) const
+{
+    trace::Scope scope(kTrustedPath);
+    if (LiesWithin(path, directories_.system32) || LiesWithin(path, directories_.windows)) {
+        trace::DetailW(kTrustedPath, L"path: {} is TRUSTED. Reason: is in system32 or in windows dir", path);
+        return true;
+    }
+    if (LiesWithin(path, directories_.executable) && LiesWithin(path, directories_.programFiles)) {
+        trace::DetailW(kTrustedPath, L"path: {} is TRUSTED. Reason: is in exe_dir and file is in programmfiles_dir",
+                       path);
+        return true;
+    }
+    trace::DetailW(kTrustedPath, L"path: {} is UNTRUSTED", path);
+    return false;
+}
+
+SecurityCheckResult TrustChecks::SecurityCheck(const std::wstring& name, DWORD flags, bool checkSignature) const
+{
+    trace::Scope scope(kSecurityChecks);
+    SecurityCheckResult check;
+
+    // Mapped as data, the library's code never runs; the mapping is released on every way out.
+    const UniqueModule mapping(TrueLoadLibraryExW()(name.c_str(), nullptr, flags | LOAD_LIBRARY_AS_DATAFILE));
+    if (!mapping) {
+        trace::DetailW(kSecurityChecks, L"path {} couldn't be found", name);
+        check.result = GuardResult::LoadFailed;
+        return check;
+    }
+
+    std::wstring devicePath;
+    if (!MappedFileName(reinterpret_cast<void*>(mapping.get()), devicePath, mappedName_)) {
+        trace::DetailW(kSecurityChecks, L"GETMAPPEDFILE_FAILED {}", name);
+        check.result = GuardResult::GetMappedFileFailed;
+        return check;
+    }
+    trace::DetailW(kSecurityChecks, L"nt path is {}", devicePath);
+
+    check.checkedPath = ConvertDevicePath(devicePath, native_);
+    if (check.checkedPath.empty()) {
+        trace::DetailW(kSecurityChecks, L"GETPATH_FAILED failed: {}", devicePath);
+        check.result = GuardResult::GetPathFailed;
+        return check;
+    }
+    trace::DetailW(kSecurityChecks, L"dllpath is {}", check.checkedPath);
+
+    if (IsTrustedPath(check.checkedPath))
+        return check;
+
+    check.information += "paths: exe: " + WideToUtf8(directories_.executable) +
+                         " prog: " + WideToUtf8(directories_.programFiles);
+    if (checkSignature && VerifyEmbeddedSignature(check.checkedPath))
+        return check;
+
+    trace::DetailW(kSecurityChecks, L"{} is a VULNERABLE_PATH", check.checkedPath);
+    check.result = GuardResult::VulnerablePath;
+    return check;
+}
+
+const TrustChecks& ProcessTrustChecks()
+{
+    static const TrustChecks checks(ResolveGuardDirectories(), ResolveNativeFileApi());
+    return checks;
+}
+
+}  // namespace dllguard

@@ -1,0 +1,49 @@
+#pragma once
+// Decides whether a library about to be loaded comes from a trusted place
+// and, if not, whether it is signed. Called by the load hooks on the loading
+// thread; keeps no state beyond what it was built with.
+#include "dllguard/guard_result.h"
+#include "dllguard/trust/guard_directories.h"
+#include "dllguard/trust/mapped_file_name.h"
+#include "dllguard/trust/native_file_api.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace dllguard {
+
+struct SecurityCheckResult {
+    GuardResult result = GuardResult::Success;
+    std::wstring checkedPath;  // the mapped file's path; empty when the name could not be mapped
+    std::string information;   // "paths: exe: ... prog: ..." for an untrusted place
+};
+
+class TrustChecks {
+public:
+    TrustChecks(GuardDirectories directories, NativeFileApi native,
+                MappedFileNameQuery mappedName = QueryMappedFileNameOfProcess);
+
+    const GuardDirectories& Directories() const { return directories_; }
+
+    // Within System32 or the Windows directory; or within the executable's
+    // directory when that lies within Program Files.
+    bool IsTrustedPath(const std::wstring& path) const;
+
+    // Maps `name` as a data file through the true LoadLibraryExW with the
+    // caller's `flags`, finds the file actually mapped and checks its place
+    // and, when `checkSignature`, its signature.
+    SecurityCheckResult SecurityCheck(const std::wstring& name, DWORD flags, bool checkSignature) const;
+
+private:
+    GuardDirectories directories_;
+    NativeFileApi native_;
+    MappedFileNameQuery mappedName_;
+};
+
+// The process's checks; the first call (the guard's start, before any hook
+// runs) resolves the directories and the native functions.
+const TrustChecks& ProcessTrustChecks();
+
+}  // namespace dllguard
