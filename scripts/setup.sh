@@ -13,6 +13,7 @@ command -v ninja >/dev/null || need+=(ninja-build)
 command -v dpkg-source >/dev/null || need+=(dpkg-dev)
 /usr/bin/python3 -c 'import pytest' 2>/dev/null || need+=(python3-pytest)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+command -v osslsigncode >/dev/null && command -v openssl >/dev/null || need+=(osslsigncode openssl)
 [ -f /usr/share/keyrings/debian-archive-keyring.gpg ] || need+=(debian-archive-keyring)
 if [ ${#need[@]} -gt 0 ]; then
   echo "setup: installing ${need[*]}"

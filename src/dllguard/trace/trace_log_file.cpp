@@ -142,8 +142,10 @@ void TraceLogFile::Open()
 
 void TraceLogFile::Append(std::string_view bytes)
 {
-    // Appends of one handle land whole at the end of the file, so concurrent
-    // writers never interleave within a line and nothing waits in a buffer.
+    // One writer at a time: appends of concurrent writers must not interleave within a line.
+    std::lock_guard<CriticalSection> guard(lock_);
+    if (!file_)
+        return;
     DWORD written = 0;
     WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
@@ -151,13 +153,12 @@ void TraceLogFile::Append(std::string_view bytes)
 void TraceLogFile::Write(std::string_view bytes)
 {
     std::call_once(opened_, [this] { Open(); });
-    if (file_)
-        Append(bytes);
+    Append(bytes);
 }
 
 void TraceLogFile::Close()
 {
-    std::lock_guard<std::mutex> lock(closing_);
+    std::lock_guard<CriticalSection> guard(lock_);
     if (!file_)
         return;
     Append(FormatBanner(">Closed  at : ", source_.localTime(), source_.tickCount(), nullptr));

@@ -46,8 +46,8 @@ public:
     TraceLogFile(const TraceLogFile&) = delete;
     TraceLogFile& operator=(const TraceLogFile&) = delete;
 
-    // Appends bytes as they are; the first call creates the folders, opens
-    // the file and writes the opening banner.
+    // Appends bytes as they are, one writer at a time; the first call
+    // creates the folders, opens the file and writes the opening banner.
     void Write(std::string_view bytes);
     // Writes the closing banner when the file was opened, and closes it.
     void Close();
@@ -58,7 +58,7 @@ private:
 
     LogFileSource source_;
     std::once_flag opened_;
-    std::mutex closing_;
+    CriticalSection lock_;  // re-entrant: closing appends its banner under it
     UniqueFile file_;
 };
 

@@ -12,8 +12,9 @@ bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix)
                                 static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
 }
 
-// "\Device\Mup\server\share\x" (or the older LanmanRedirector form, whose
-// first component may be a ";Z:0000..." connection name) gives "server\share\x".
+// "\Device\Mup\server\share\x" (or the LanmanRedirector form) gives
+// "server\share\x"; leading connection names of mapped drives
+// (";LanmanRedirector", ";Z:0000...") are passed over.
 bool StripRedirector(std::wstring_view path, std::wstring_view& rest)
 {
     for (std::wstring_view redirector : {std::wstring_view(L"\\Device\\Mup\\"),
@@ -21,7 +22,7 @@ bool StripRedirector(std::wstring_view path, std::wstring_view& rest)
         if (!StartsWithNoCase(path, redirector))
             continue;
         rest = path.substr(redirector.size());
-        if (!rest.empty() && rest.front() == L';') {
+        while (!rest.empty() && rest.front() == L';') {
             const size_t next = rest.find(L'\\');
             rest = next == std::wstring_view::npos ? std::wstring_view() : rest.substr(next + 1);
         }
@@ -50,16 +51,17 @@ std::vector<DosDevice> QueryDosDevices()
 
 std::wstring MatchDosDevice(std::wstring_view devicePath, const std::vector<DosDevice>& devices)
 {
-    for (const DosDevice& device : devices) {
-        if (device.target.empty() || !StartsWithNoCase(devicePath, device.target))
-            continue;
-        const std::wstring_view rest = devicePath.substr(device.target.size());
-        if (rest.empty() || rest.front() == L'\\')
-            return device.drive + std::wstring(rest);
-    }
+    // Network files are named by server and share, not by the drive a session mapped.
     std::wstring_view rest;
     if (StripRedirector(devicePath, rest))
         return L"\\\\?\\UNC\\" + std::wstring(rest);
+    for (const DosDevice& device : devices) {
+        if (device.target.empty() || !StartsWithNoCase(devicePath, device.target))
+            continue;
+        rest = devicePath.substr(device.target.size());
+        if (rest.empty() || rest.front() == L'\\')
+            return device.drive + std::wstring(rest);
+    }
     for (std::wstring_view dosNamespace : {std::wstring_view(L"\\??\\"), std::wstring_view(L"\\GLOBAL??\\")}) {
         if (!StartsWithNoCase(devicePath, dosNamespace))
             continue;
