@@ -1,5 +1,6 @@
 """End-to-end rig: runs the real Product.Console.exe under Wine from a fresh
 install folder per test, with the agent stand-ins that the test asks for."""
+import json
 import os
 import shutil
 import signal
@@ -128,3 +129,60 @@ def install(tmp_path):
 def bare_install(tmp_path):
     """The console alone, without any agent component."""
     return Install(tmp_path / "install", CONSOLE_FILES)
+
+
+class Agent:
+    """The scripted tesdk.dll stand-in: a script to answer with, and the
+    request log to check what the console sent."""
+
+    def __init__(self, folder):
+        self.folder = Path(folder)
+        self.folder.mkdir(parents=True, exist_ok=True)
+        self.script_path = self.folder / "script.json"
+        self.log_path = self.folder / "requests.jsonl"
+        self.script({})
+
+    def script(self, script):
+        """Sets the script (a dict, written as JSON) for the next console run."""
+        self.script_path.write_text(json.dumps(script))
+
+    @property
+    def env(self):
+        return {"PRODUCT_TESDK_SCRIPT": windows_path(self.script_path),
+                "PRODUCT_TESDK_LOG": windows_path(self.log_path)}
+
+    def entries(self, event=None):
+        """Logged entries in arrival order, optionally of one kind."""
+        if not self.log_path.exists():
+            return []
+        entries = [json.loads(line) for line in self.log_path.read_text(encoding="utf-8").splitlines() if line]
+        return [e for e in entries if event is None or e["event"] == event]
+
+    def calls(self, kind="request"):
+        """(module, method, input) of every method sent with Request (or
+        posted, with kind="post"), in order."""
+        calls = []
+        for entry in self.entries(kind):
+            for module, methods in entry["document"].get("data", {}).items():
+                for method in methods:
+                    calls.append((module, method.get("@name"), method.get("input")))
+        return calls
+
+    def wait_for(self, event, count=1, timeout=30):
+        return wait_for(lambda: len(self.entries(event)) >= count, timeout=timeout)
+
+
+@pytest.fixture
+def agent(tmp_path, install):
+    """A scripted agent wired into the `install` fixture's environment."""
+    scripted = Agent(tmp_path / "agent")
+    install.env.update(scripted.env)
+    return scripted
+
+
+def answer(output=None, error=0, **extra):
+    """One scripted method answer."""
+    result = {"error": error, **extra}
+    if output is not None:
+        result["output"] = output
+    return result
