@@ -74,8 +74,10 @@ void GuardEventReporting::Report(const DllProtectInfo& event)
 
 GuardEventReporting& GuardEvents()
 {
-    static GuardEventReporting reporting;
-    return reporting;
+    // Never destroyed: hooks on other threads may report until the process
+    // ends. The guard's stop ends the queue and its thread.
+    static GuardEventReporting* const reporting = new GuardEventReporting();
+    return *reporting;
 }
 
 }  // namespace dllguard

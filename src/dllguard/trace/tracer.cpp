@@ -4,6 +4,7 @@
 #include "json/text_conversion.h"
 
 #include <atomic>
+#include <cstdlib>
 
 namespace dllguard::trace {
 namespace {
@@ -26,6 +27,25 @@ SYSTEMTIME LocalTimeNow()
 }
 
 std::atomic<Tracer*> g_replacement{nullptr};
+
+Tracer* g_process = nullptr;
+
+void CloseProcessTracer() { g_process->Close(); }
+
+// Set while this thread is writing a line. Opening the log file or loading
+// the tracing functions may load a library, whose hook traces again: that
+// nested line is dropped instead of re-entering the one-time set-ups.
+thread_local bool t_writing = false;
+
+class WritingOnThisThread {
+public:
+    WritingOnThisThread() : nested_(t_writing) { t_writing = true; }
+    ~WritingOnThisThread() { t_writing = nested_; }
+    bool Nested() const { return nested_; }
+
+private:
+    bool nested_;
+};
 
 }  // namespace
 
@@ -68,6 +88,9 @@ void Tracer::Write(std::string_view prefix, std::string_view text)
 {
     if (!Enabled())
         return;
+    const WritingOnThisThread writing;
+    if (writing.Nested())
+        return;
     try {
         const std::string line =
             BuildLine(environment_.logFile.tickCount(), static_cast<uint32_t>(GetCurrentThreadId()), prefix, text);
@@ -81,6 +104,9 @@ void Tracer::Write(std::string_view prefix, std::string_view text)
 void Tracer::Write(std::wstring_view prefix, std::wstring_view text)
 {
     if (!Enabled())
+        return;
+    const WritingOnThisThread writing;
+    if (writing.Nested())
         return;
     try {
         const std::wstring line =
@@ -122,8 +148,14 @@ Tracer& CurrentTracer()
 {
     if (Tracer* replacement = g_replacement.load())
         return *replacement;
-    static Tracer tracer(DefaultTraceEnvironment());
-    return tracer;
+    // Never destroyed: load hooks on other threads may trace until the process
+    // ends. The log file gets its closing banner at exit.
+    static Tracer* const process = [] {
+        g_process = new Tracer(DefaultTraceEnvironment());
+        std::atexit(CloseProcessTracer);
+        return g_process;
+    }();
+    return *process;
 }
 
 Tracer* ReplaceTracerForTesting(Tracer* tracer) { return g_replacement.exchange(tracer); }

@@ -81,8 +81,9 @@ SecurityCheckResult TrustChecks::SecurityCheck(const std::wstring& name, DWORD f
 
 const TrustChecks& ProcessTrustChecks()
 {
-    static const TrustChecks checks(ResolveGuardDirectories(), ResolveNativeFileApi());
-    return checks;
+    // Never destroyed: hooks on other threads may still check a load while the process ends.
+    static const TrustChecks* const checks = new TrustChecks(ResolveGuardDirectories(), ResolveNativeFileApi());
+    return *checks;
 }
 
 }  // namespace dllguard

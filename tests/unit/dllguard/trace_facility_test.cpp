@@ -221,6 +221,38 @@ TEST(TraceFacilityTest, ConcurrentWritersGetOneBannerAndWholeLines)
     EXPECT_EQ(lines, size_t(kThreads * kLines));
 }
 
+// Opening the log may load a library whose hook traces again on the same
+// thread: that line is dropped instead of waiting on the opening forever.
+TEST(TraceFacilityTest, LineWrittenWhileOpeningTheLogIsDropped)
+{
+    TraceRig rig;
+    rig.Settings("DLLPROTECT=2\nkey=TEST\n");
+    TraceEnvironment environment = rig.Environment();
+    Tracer* self = nullptr;
+    const auto path = environment.logFile.path;
+    environment.logFile.path = [&self, path] {
+        self->Write("", "nested");
+        return path();
+    };
+    Tracer tracer(environment);
+    self = &tracer;
+    tracer.Write("", "outer");
+    tracer.Write("", "next");
+    EXPECT_EQ(ReadBytes(rig.LogFile()), TraceRig::OpeningBanner(1234) + rig.Line("outer") + rig.Line("next"));
+}
+
+TEST(TraceFacilityTest, AllFourOutputsAtOnce)
+{
+    TraceRig rig;
+    rig.Settings("DLLPROTECT=15\nkey=TEST\n");
+    Tracer tracer(rig.Environment());
+    tracer.Write("", "narrow");
+    tracer.Write(L"", L"wide \u00e9");
+    EXPECT_EQ(ReadBytes(rig.LogFile()),
+              TraceRig::OpeningBanner(1234) + rig.Line("narrow") + rig.Line("wide \xc3\xa9"));
+    EXPECT_EQ(rig.deviceOpens, 1);
+}
+
 TEST(TraceFacilityTest, ProcessMonitorDeviceIsLookedForAtMostEveryTenSeconds)
 {
     uint32_t now = 0xFFFFF000;  // the tick count wraps in between
