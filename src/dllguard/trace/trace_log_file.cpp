@@ -1,5 +1,7 @@
 #include "dllguard/trace/trace_log_file.h"
 
+#include "dllguard/system_library.h"
+
 #include <fmt/format.h>
 #include <fmt/xchar.h>
 
@@ -70,17 +72,11 @@ std::wstring LogFilePath(std::wstring_view root, std::wstring_view exeName, std:
 
 bool CreateParentDirectories(const std::wstring& file)
 {
-    const size_t end = file.find_last_of(L"\\/");
-    if (end == std::wstring::npos)
-        return true;
-    for (size_t i = RootLength(file); i <= end; ++i) {
-        if (i != end && file[i] != L'\\' && file[i] != L'/')
-            continue;
-        if (i == 0)
-            continue;
-        const std::wstring directory = file.substr(0, i);
-        const DWORD attributes = GetFileAttributesW(directory.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES)
+    const size_t last = file.find_last_of(L"\\/");
+    for (size_t at = file.find_first_of(L"\\/", RootLength(file)); at != std::wstring::npos && at <= last;
+         at = file.find_first_of(L"\\/", at + 1)) {
+        const std::wstring directory = file.substr(0, at);
+        if (GetFileAttributesW(directory.c_str()) != INVALID_FILE_ATTRIBUTES)
             continue;
         if (!CreateDirectoryW(directory.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
             return false;
@@ -104,19 +100,25 @@ std::string FormatBanner(const char* label, const SYSTEMTIME& time, uint32_t tic
 
 std::string ExecutableVersion()
 {
+    using SizeFunction = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+    using InfoFunction = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+    using QueryFunction = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+    const auto sizeOf = SystemLibraryFunction<SizeFunction>(L"version.dll", "GetFileVersionInfoSizeW");
+    const auto infoOf = SystemLibraryFunction<InfoFunction>(L"version.dll", "GetFileVersionInfoW");
+    const auto query = SystemLibraryFunction<QueryFunction>(L"version.dll", "VerQueryValueW");
     wchar_t module[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
+    if (!sizeOf || !infoOf || !query || length == 0 || length >= MAX_PATH)
         return {};
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(module, &ignored);
+    const DWORD size = sizeOf(module, &ignored);
     if (size == 0)
         return {};
     std::vector<unsigned char> data(size);
     VS_FIXEDFILEINFO* info = nullptr;
     UINT infoSize = 0;
-    if (!GetFileVersionInfoW(module, 0, size, data.data()) ||
-        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || !info ||
+    if (!infoOf(module, 0, size, data.data()) ||
+        !query(data.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || !info ||
         infoSize < sizeof(VS_FIXEDFILEINFO))
         return {};
     return fmt::format("{}.{}.{}.{}", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),

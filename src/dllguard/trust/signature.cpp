@@ -1,5 +1,6 @@
 #include "dllguard/trust/signature.h"
 
+#include "dllguard/system_library.h"
 #include "dllguard/trace/trace.h"
 
 #include <windows.h>
@@ -7,14 +8,26 @@
 #include <wintrust.h>
 
 namespace dllguard {
+namespace {
 
-bool VerifyEmbeddedSignature(const std::wstring& path)
+using WinVerifyTrustFunction = LONG(WINAPI*)(HWND, GUID*, LPVOID);
+
+WinVerifyTrustFunction WinVerifyTrustEntry()
 {
-    trace::Scope scope("VerifyEmbeddedSignature");
+    static const auto entry = SystemLibraryFunction<WinVerifyTrustFunction>(L"wintrust.dll", "WinVerifyTrust");
+    return entry;
+}
+
+// WinVerifyTrust's answer for the file's embedded signature.
+LONG CheckEmbeddedSignature(const std::wstring& path)
+{
+    const WinVerifyTrustFunction verify = WinVerifyTrustEntry();
+    if (!verify)
+        return TRUST_E_PROVIDER_UNKNOWN;
+
     WINTRUST_FILE_INFO file{};
     file.cbStruct = sizeof(file);
     file.pcwszFilePath = path.c_str();
-
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
     WINTRUST_DATA data{};
     data.cbStruct = sizeof(data);
@@ -23,12 +36,20 @@ bool VerifyEmbeddedSignature(const std::wstring& path)
     data.dwUnionChoice = WTD_CHOICE_FILE;
     data.pFile = &file;
     data.dwStateAction = WTD_STATEACTION_VERIFY;
-    const LONG result = WinVerifyTrust(nullptr, &action, &data);
+    const LONG result = verify(nullptr, &action, &data);
 
     // The verify call keeps state until it is closed, whatever its answer.
     data.dwStateAction = WTD_STATEACTION_CLOSE;
-    WinVerifyTrust(nullptr, &action, &data);
+    verify(nullptr, &action, &data);
+    return result;
+}
 
+}  // namespace
+
+bool VerifyEmbeddedSignature(const std::wstring& path)
+{
+    trace::Scope scope("VerifyEmbeddedSignature");
+    const LONG result = CheckEmbeddedSignature(path);
     trace::DetailW("VerifyEmbeddedSignature", L"VerifyEmbeddedSignature for file {} returned {}", path, result);
     return result == 0;
 }
