@@ -4,6 +4,8 @@
 // three values are unused. Dumps go to the folder named by the settings file
 // (a line "DumpFolder=<path>"), else %PRODUCT_CRASH_DUMP_DIR%, else
 // %ProgramData%\ProductAgent\CrashDumps, as <exe name>_<pid>_<tick>.dmp.
+#include "console/unique_resource.h"
+
 #include <windows.h>
 
 #include <dbghelp.h>
@@ -61,13 +63,13 @@ bool WriteDump(EXCEPTION_POINTERS* exception)
     name = name.substr(name.find_last_of(L"\\/") + 1);
     const std::wstring path = folder + L"\\" + name + L"_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
                               std::to_wstring(GetTickCount64()) + L".dmp";
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
     MINIDUMP_EXCEPTION_INFORMATION info{GetCurrentThreadId(), exception, FALSE};
-    const BOOL written = MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal,
+    const BOOL written = MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), file.get(), MiniDumpNormal,
                                            exception != nullptr ? &info : nullptr, nullptr, nullptr);
-    CloseHandle(file);
+    file.reset();
     if (!written)
         DeleteFileW(path.c_str());
     return written != FALSE;

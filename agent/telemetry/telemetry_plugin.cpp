@@ -3,6 +3,7 @@
 // and started, hands out the telemetry interface, which appends each event as
 // one JSON line to the telemetry file: %PRODUCT_TELEMETRY_DIR%\events.jsonl,
 // or %ProgramData%\ProductAgent\Telemetry\events.jsonl.
+#include "console/unique_resource.h"
 #include "telemetry/plugin_interfaces.h"
 
 #include <windows.h>
@@ -49,15 +50,13 @@ uint32_t AppendLine(const std::string& line)
         return ERROR_PATH_NOT_FOUND;
     CreateFolders(folder);
     const std::wstring path = folder + L"\\events.jsonl";
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return GetLastError();
     DWORD written = 0;
-    const BOOL ok = WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    const uint32_t status = ok && written == line.size() ? 0 : GetLastError();
-    CloseHandle(file);
-    return status;
+    const BOOL ok = WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    return ok && written == line.size() ? 0 : GetLastError();
 }
 
 class TelemetrySink final : public Telemetry::ITelemetry {

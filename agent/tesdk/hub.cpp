@@ -1,5 +1,6 @@
 #include "hub.h"
 
+#include "console/unique_resource.h"
 #include "scripted_responder.h"
 #include "simulated_agent.h"
 
@@ -232,15 +233,14 @@ void Hub::EnsureDeliveryThread()
     if (threadRunning_)
         return;
     // The thread keeps the library loaded until it has nothing left to do.
-    HMODULE pinned = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ThisModule), &pinned))
+    UniqueModule pinned;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ThisModule),
+                            pinned.put()))
         return;
-    HANDLE thread = CreateThread(nullptr, 0, &Hub::DeliveryThread, pinned, 0, nullptr);
-    if (thread == nullptr) {
-        FreeLibrary(pinned);
+    const UniqueHandle thread(CreateThread(nullptr, 0, &Hub::DeliveryThread, pinned.get(), 0, nullptr));
+    if (!thread)
         return;
-    }
-    CloseHandle(thread);
+    pinned.release();  // the thread frees it as it ends
     threadRunning_ = true;
 }
 
@@ -277,7 +277,12 @@ void Hub::DeliveryLoop()
             queue_.erase(queue_.begin());
         }
         guard.unlock();
-        Deliver(batch);
+        std::vector<Delivery> ready;
+        for (auto& delivery : batch) {
+            if (!delivery.prepare || delivery.prepare(delivery))
+                ready.push_back(std::move(delivery));
+        }
+        Deliver(ready);
         guard.lock();
     }
 }

@@ -3,6 +3,7 @@
 // script (tests) or the simulated agent (demo). Answers may schedule
 // deliveries (notifications, answers to posts) on the library's own thread.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@ struct Delivery {
     std::string data;       // event data, or the response document
     uint32_t result = 0;    // result of a post's answer
     uint64_t delayMs = 0;   // counted from the moment it is scheduled
+    // Runs on the library's thread when the delivery is due, before it goes
+    // out: may fill in `data` from the agent's state then, or drop the
+    // delivery by returning false.
+    std::function<bool(Delivery&)> prepare;
 };
 
 struct RequestOutcome {

@@ -1,27 +1,81 @@
 #include "simulated_agent.h"
 
 #include "agent_documents.h"
+#include "simulation/simulation.h"
+
+#include <windows.h>
 
 namespace standin {
+
+std::string Utf8(const std::wstring& text)
+{
+    if (text.empty())
+        return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string result(size > 0 ? size : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
+    return result;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    if (text.empty())
+        return {};
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring result(size > 0 ? size : 0, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size);
+    return result;
+}
+
 namespace {
 
-// Placeholder until the simulation lands: every method is unsupported.
+constexpr int32_t ErrorNotSupported = 50;
+
 class SimulatedAgent : public Responder {
 public:
+    explicit SimulatedAgent(Scheduler& scheduler) : simulation_{StateStore(), scheduler} {}
+
     RequestOutcome OnRequest(const std::string& request) override
     {
         RequestOutcome outcome;
         std::vector<MethodResult> results;
-        for (const auto& call : ParseRequestDocument(request))
-            results.push_back({call.module, call.method, 50, false, Json::Value()});
+        for (const auto& call : ParseRequestDocument(request)) {
+            MethodAnswer answer;
+            const bool known = call.module == "Product.Support"     ? HandleSupportMethod(simulation_, call, answer)
+                               : call.module == "FileScan.OnDemand" ? HandleScanMethod(simulation_, call, answer)
+                                                                    : HandleProductMethod(simulation_, call, answer);
+            if (!known)
+                answer.error = ErrorNotSupported;
+            for (auto& followUp : answer.followUps)
+                outcome.followUps.push_back(std::move(followUp));
+            results.push_back({call.module, call.method, answer.error, false, answer.output});
+        }
         outcome.response = WriteResponseDocument(results);
         return outcome;
     }
-    PostOutcome OnPost(const std::string&, const std::string&) override { return {50, {}}; }
+
+    PostOutcome OnPost(const std::string& request, const std::string& requestId) override
+    {
+        PostOutcome outcome;
+        for (const auto& call : ParseRequestDocument(request)) {
+            const uint32_t status = call.module == "FileScan.OnDemand"
+                                        ? PostScanMethod(simulation_, call, requestId, outcome.deliveries)
+                                        : static_cast<uint32_t>(ErrorNotSupported);
+            if (outcome.status == 0)
+                outcome.status = status;
+        }
+        return outcome;
+    }
+
+private:
+    Simulation simulation_;
 };
 
 }  // namespace
 
-std::unique_ptr<Responder> CreateSimulatedAgent(Scheduler&) { return std::make_unique<SimulatedAgent>(); }
+std::unique_ptr<Responder> CreateSimulatedAgent(Scheduler& scheduler)
+{
+    return std::make_unique<SimulatedAgent>(scheduler);
+}
 
 }  // namespace standin

@@ -76,12 +76,20 @@ struct RegistryKey {
     static void Close(Type h) { ::RegCloseKey(h); }
 };
 
+struct FindHandle {  // FindFirstFile searches
+    using Type = HANDLE;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Type h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void Close(Type h) { ::FindClose(h); }
+};
+
 }  // namespace resource_traits
 
 using UniqueHandle = UniqueResource<resource_traits::Handle>;
 using UniqueFile = UniqueResource<resource_traits::FileHandle>;
 using UniqueModule = UniqueResource<resource_traits::Module>;
 using UniqueRegKey = UniqueResource<resource_traits::RegistryKey>;
+using UniqueFindHandle = UniqueResource<resource_traits::FindHandle>;
 
 // A Windows critical section (re-entrant on one thread), usable with
 // std::lock_guard / std::unique_lock.
