@@ -1,6 +1,13 @@
 #include "console/command_run.h"
 
-int ExecuteAndReport(ICommand& command, const std::string& /*commandName*/, const ArgumentTokens& args)
+#include "telemetry/telemetry_app.h"
+
+int ExecuteAndReport(ICommand& command, const std::string& commandName, const ArgumentTokens& args)
 {
-    return command.Execute(args);
+    // Every run of a registered command is reported, whatever its outcome.
+    Product::TelemetryST::TelemetryApp telemetry;
+    telemetry.Begin(commandName, args);
+    const int code = command.Execute(args);
+    telemetry.End(code);
+    return code;
 }
