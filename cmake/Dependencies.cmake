@@ -40,6 +40,8 @@ target_include_directories(fmt SYSTEM PUBLIC ${_fmt}/include)
 third_party_target(fmt)
 add_library(fmt::fmt ALIAS fmt)
 
+include(${CMAKE_CURRENT_LIST_DIR}/Zydis.cmake)
+
 # GoogleTest and GoogleMock from the Debian package's sources.
 if(PRODUCT_BUILD_TESTS)
   set(_gt /usr/src/googletest)

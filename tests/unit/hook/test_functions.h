@@ -1,0 +1,40 @@
+#pragma once
+// Functions with hand-written prologues (test_functions.cpp), each taking two
+// ints in ecx and edx and returning an int.
+#include <cstdint>
+
+extern "C" {
+// Movable prologues.
+int hk_rip_load(int x, int unused);      // hk_data_value + x: mov eax,[rip+x] first
+int hk_lea_rip(int i, int unused);       // hk_table[i]: lea rax,[rip+x] first
+int hk_jcc_out(int x, int unused);       // x < 0 ? -1 : 2x: js rel8 leaving the moved bytes
+int hk_jmp_in(int x, int unused);        // x + 11: jmp rel8 to the next moved instruction
+int hk_loop_in(int n, int start);        // start + n(n+1)/2: a loop wholly inside the moved bytes
+int hk_call_first(int x, int unused);    // 2x + 1: call rel32 first
+int hk_long_first(int x, int unused);    // x + 0x12345678: one 6-byte instruction, then ret
+int hk_at_16_6(int x, int unused);       // x + 6, starting 6 bytes into a 16-byte block
+int hk_at_16_13(int x, int unused);      // x + 13, starting 13 bytes into a 16-byte block
+// Thunks and the bodies they lead to.
+int hk_wine_thunk(int x, int unused);    // lea rsp,[rsp+0]; jmp [rip+x] to hk_body_a
+int hk_import_thunk(int x, int unused);  // jmp [rip+x] to hk_body_b
+int hk_rel32_thunk(int x, int unused);   // jmp rel32 to hk_body_c
+int hk_short_thunk(int x, int unused);   // jmp rel8 to hk_body_d
+int hk_body_a(int x, int unused);        // 3x
+int hk_body_b(int x, int unused);        // x - 4
+int hk_body_c(int x, int unused);        // x ^ 0x5A
+int hk_body_d(int x, int unused);        // x * 5
+// Prologues that cannot be moved.
+int hk_too_short(int x, int unused);     // mov eax,ecx; ret
+int hk_ret_inside(int x, int unused);    // xor eax,eax; inc eax; ret
+int hk_loop_back(int n, int unused);     // a loop from after the patch back into it
+int hk_jrcxz_first(int x, int unused);   // jrcxz rel8 first
+int hk_jmp_away(int x, int unused);      // xor eax,eax; jmp rel8 out of the patch; nops
+int hk_int3_inside(int x, int unused);   // mov eax,ecx; int3 ...
+
+// Spins while *gate is 0, then returns 0x77. The whole loop is the 5 bytes
+// a patch displaces: cmp byte [rcx],0; je back.
+int hk_gate_wait(volatile char* gate);
+
+extern int hk_data_value;
+extern int hk_table[4];
+}

@@ -1,0 +1,99 @@
+// Threads stopped inside the bytes a commit rewrites are moved: into the
+// trampoline when hooking, back into the function when unhooking.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "console/unique_resource.h"
+#include "hook_test_support.h"
+#include "test_functions.h"
+
+namespace hooktest {
+namespace {
+
+using GateFunction = int (*)(volatile char*);
+
+GateFunction g_gateOriginal = hk_gate_wait;
+std::atomic<int> g_gateDetourCalls{0};
+
+int GateDetour(volatile char* gate)
+{
+    g_gateDetourCalls.fetch_add(1);
+    return g_gateOriginal(gate);
+}
+
+DWORD64 InstructionPointer(HANDLE thread)
+{
+    CONTEXT context = {};
+    context.ContextFlags = CONTEXT_CONTROL;
+    if (::SuspendThread(thread) == static_cast<DWORD>(-1))
+        return 0;
+    const BOOL read = ::GetThreadContext(thread, &context);
+    ::ResumeThread(thread);
+    return read ? context.Rip : 0;
+}
+
+bool Within(DWORD64 ip, const void* start, size_t size)
+{
+    const auto at = reinterpret_cast<DWORD64>(start);
+    return ip >= at && ip < at + size;
+}
+
+TEST(ThreadFixup, SpinningThreadsFollowTheirInstructionsBothWays)
+{
+    TransactionGuard guard;
+    const auto before = Bytes(Code(hk_gate_wait));
+    volatile char gate = 0;
+    constexpr int kThreads = 2;
+    int results[kThreads] = {};
+    std::atomic<DWORD> ids[kThreads] = {};
+    std::vector<std::thread> threads;
+    std::vector<UniqueHandle> handles;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            ids[i] = ::GetCurrentThreadId();
+            results[i] = hk_gate_wait(&gate);
+        });
+        while (ids[i] == 0)
+            ::Sleep(1);
+        handles.emplace_back(::OpenThread(THREAD_ALL_ACCESS, FALSE, ids[i]));
+        ASSERT_TRUE(handles.back());
+    }
+    // Both threads are inside the five bytes the patch displaces.
+    for (auto& handle : handles) {
+        while (!Within(InstructionPointer(handle.get()), Code(hk_gate_wait), 5))
+            ::Sleep(1);
+    }
+
+    auto commit = [&](bool attach) {
+        EXPECT_EQ(0, hooking::TransactionBegin());
+        for (auto& handle : handles)
+            EXPECT_EQ(0, hooking::UpdateThread(handle.get()));
+        EXPECT_EQ(0, attach ? hooking::Attach(&g_gateOriginal, &GateDetour)
+                            : hooking::Detach(&g_gateOriginal, &GateDetour));
+        return hooking::TransactionCommit();
+    };
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(0, commit(true));
+        const void* trampoline = reinterpret_cast<void*>(g_gateOriginal);
+        for (auto& handle : handles)
+            EXPECT_TRUE(Within(InstructionPointer(handle.get()), trampoline, 16));
+        ASSERT_EQ(0, commit(false));
+        for (auto& handle : handles)
+            EXPECT_TRUE(Within(InstructionPointer(handle.get()), Code(hk_gate_wait), 5));
+    }
+
+    gate = 1;
+    for (auto& thread : threads)
+        thread.join();
+    for (int result : results)
+        EXPECT_EQ(0x77, result);
+    EXPECT_EQ(0, g_gateDetourCalls.load()) << "a thread already inside never enters the replacement";
+    EXPECT_EQ(before, Bytes(Code(hk_gate_wait)));
+}
+
+}  // namespace
+}  // namespace hooktest
