@@ -199,16 +199,16 @@ void Revert(const Operation& op)
 // threads found inside rewritten bytes. Undoes everything on any failure.
 LONG ApplyAll(Transaction& transaction)
 {
-    const size_t threadCount = transaction.threadHandles.size();
-    std::vector<CONTEXT> saved(threadCount);
-    std::vector<DWORD64> moved(threadCount);
+    std::vector<CONTEXT> saved(transaction.threadHandles.size());
+    std::vector<DWORD64> moved(transaction.threadHandles.size());
     ThreadSuspension suspension(transaction.threadHandles);
     if (DWORD error = suspension.SuspendAll())
         return static_cast<LONG>(error);
+    const std::vector<HANDLE>& threads = suspension.Suspended();
 
-    for (size_t i = 0; i < threadCount; ++i) {
+    for (size_t i = 0; i < threads.size(); ++i) {
         saved[i].ContextFlags = CONTEXT_CONTROL;
-        if (!::GetThreadContext(transaction.threadHandles[i], &saved[i]))
+        if (!::GetThreadContext(threads[i], &saved[i]))
             return static_cast<LONG>(::GetLastError());
         moved[i] = saved[i].Rip;
         for (const Operation& op : transaction.operations)
@@ -224,16 +224,16 @@ LONG ApplyAll(Transaction& transaction)
         }
     }
 
-    for (size_t i = 0; i < threadCount; ++i) {
+    for (size_t i = 0; i < threads.size(); ++i) {
         if (moved[i] == saved[i].Rip)
             continue;
         CONTEXT context = saved[i];
         context.Rip = moved[i];
-        if (!::SetThreadContext(transaction.threadHandles[i], &context)) {
+        if (!::SetThreadContext(threads[i], &context)) {
             const LONG error = static_cast<LONG>(::GetLastError());
             while (i > 0) {
                 --i;
-                ::SetThreadContext(transaction.threadHandles[i], &saved[i]);
+                ::SetThreadContext(threads[i], &saved[i]);
             }
             for (size_t applied = ops.size(); applied > 0;)
                 Revert(ops[--applied]);
@@ -302,7 +302,7 @@ LONG UpdateThread(HANDLE thread)
     UniqueHandle own;
     if (!::DuplicateHandle(::GetCurrentProcess(), thread, ::GetCurrentProcess(), own.put(),
                            THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_SET_CONTEXT |
-                               THREAD_QUERY_LIMITED_INFORMATION,
+                               THREAD_QUERY_LIMITED_INFORMATION | SYNCHRONIZE,
                            FALSE, 0))
         return Fail(engine, static_cast<LONG>(::GetLastError()));
     transaction.threadHandles.push_back(own.get());

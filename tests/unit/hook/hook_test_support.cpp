@@ -26,6 +26,20 @@ TestFunction DetourAt(int index, std::integer_sequence<int, N...>)
 
 TestFunction DetourFor(int index) { return DetourAt(index, std::make_integer_sequence<int, kSlotCount>{}); }
 
+TestThread StartThread(std::function<void()> body)
+{
+    std::atomic<DWORD> id{0};
+    TestThread started;
+    started.thread = std::thread([&id, body = std::move(body)] {
+        id = ::GetCurrentThreadId();
+        body();
+    });
+    while (id == 0)
+        std::this_thread::yield();
+    started.handle.reset(::OpenThread(THREAD_ALL_ACCESS, FALSE, id));
+    return started;
+}
+
 LONG AttachSlot(int index, TestFunction function)
 {
     g_slots[index].original = function;

@@ -7,8 +7,11 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <thread>
 #include <vector>
 
+#include "console/unique_resource.h"
 #include "dllguard/hook/hook_transaction.h"
 
 namespace hooktest {
@@ -58,6 +61,14 @@ public:
     TransactionGuard& operator=(const TransactionGuard&) = delete;
     ~TransactionGuard() { hooking::TransactionAbort(); }
 };
+
+// A thread running `body`, with a handle that can suspend it and read and
+// set its context.
+struct TestThread {
+    std::thread thread;
+    UniqueHandle handle;
+};
+TestThread StartThread(std::function<void()> body);
 
 // Attaches or detaches one slot's replacement in a transaction of its own.
 LONG AttachSlot(int index, TestFunction function);

@@ -6,7 +6,6 @@
 #include <thread>
 #include <vector>
 
-#include "console/unique_resource.h"
 #include "hook_test_support.h"
 #include "test_functions.h"
 
@@ -48,29 +47,21 @@ TEST(ThreadFixup, SpinningThreadsFollowTheirInstructionsBothWays)
     volatile char gate = 0;
     constexpr int kThreads = 2;
     int results[kThreads] = {};
-    std::atomic<DWORD> ids[kThreads] = {};
-    std::vector<std::thread> threads;
-    std::vector<UniqueHandle> handles;
+    std::vector<TestThread> threads;
     for (int i = 0; i < kThreads; ++i) {
-        threads.emplace_back([&, i] {
-            ids[i] = ::GetCurrentThreadId();
-            results[i] = hk_gate_wait(&gate);
-        });
-        while (ids[i] == 0)
-            ::Sleep(1);
-        handles.emplace_back(::OpenThread(THREAD_ALL_ACCESS, FALSE, ids[i]));
-        ASSERT_TRUE(handles.back());
+        threads.push_back(StartThread([&, i] { results[i] = hk_gate_wait(&gate); }));
+        ASSERT_TRUE(threads.back().handle);
     }
     // Both threads are inside the five bytes the patch displaces.
-    for (auto& handle : handles) {
-        while (!Within(InstructionPointer(handle.get()), Code(hk_gate_wait), 5))
+    for (auto& t : threads) {
+        while (!Within(InstructionPointer(t.handle.get()), Code(hk_gate_wait), 5))
             ::Sleep(1);
     }
 
     auto commit = [&](bool attach) {
         EXPECT_EQ(0, hooking::TransactionBegin());
-        for (auto& handle : handles)
-            EXPECT_EQ(0, hooking::UpdateThread(handle.get()));
+        for (auto& t : threads)
+            EXPECT_EQ(0, hooking::UpdateThread(t.handle.get()));
         EXPECT_EQ(0, attach ? hooking::Attach(&g_gateOriginal, &GateDetour)
                             : hooking::Detach(&g_gateOriginal, &GateDetour));
         return hooking::TransactionCommit();
@@ -79,16 +70,16 @@ TEST(ThreadFixup, SpinningThreadsFollowTheirInstructionsBothWays)
         SCOPED_TRACE(round);
         ASSERT_EQ(0, commit(true));
         const void* trampoline = reinterpret_cast<void*>(g_gateOriginal);
-        for (auto& handle : handles)
-            EXPECT_TRUE(Within(InstructionPointer(handle.get()), trampoline, 16));
+        for (auto& t : threads)
+            EXPECT_TRUE(Within(InstructionPointer(t.handle.get()), trampoline, 16));
         ASSERT_EQ(0, commit(false));
-        for (auto& handle : handles)
-            EXPECT_TRUE(Within(InstructionPointer(handle.get()), Code(hk_gate_wait), 5));
+        for (auto& t : threads)
+            EXPECT_TRUE(Within(InstructionPointer(t.handle.get()), Code(hk_gate_wait), 5));
     }
 
     gate = 1;
-    for (auto& thread : threads)
-        thread.join();
+    for (auto& t : threads)
+        t.thread.join();
     for (int result : results)
         EXPECT_EQ(0x77, result);
     EXPECT_EQ(0, g_gateDetourCalls.load()) << "a thread already inside never enters the replacement";

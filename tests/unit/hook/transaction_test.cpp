@@ -2,7 +2,6 @@
 // thread that began it, and the misuses the engine refuses.
 #include <gtest/gtest.h>
 
-#include <thread>
 
 #include "hook_test_support.h"
 #include "test_functions.h"
@@ -137,6 +136,19 @@ TEST_F(HookTransaction, EnlistingTheCurrentThreadIsAccepted)
     g_slots[0].original = hk_lea_rip;
     ASSERT_EQ(0, hooking::TransactionBegin());
     EXPECT_EQ(0, hooking::UpdateThread(::GetCurrentThread()));
+    ASSERT_EQ(0, hooking::Attach(&g_slots[0].original, DetourFor(0)));
+    ASSERT_EQ(0, hooking::TransactionCommit());
+    EXPECT_EQ(30 + kDetourBias, hk_lea_rip(2, 0));
+    ASSERT_EQ(0, DetachSlot(0));
+}
+
+TEST_F(HookTransaction, AnEnlistedThreadThatEndedIsLeftOut)
+{
+    TestThread ended = StartThread([] {});
+    ended.thread.join();
+    g_slots[0].original = hk_lea_rip;
+    ASSERT_EQ(0, hooking::TransactionBegin());
+    EXPECT_EQ(0, hooking::UpdateThread(ended.handle.get()));
     ASSERT_EQ(0, hooking::Attach(&g_slots[0].original, DetourFor(0)));
     ASSERT_EQ(0, hooking::TransactionCommit());
     EXPECT_EQ(30 + kDetourBias, hk_lea_rip(2, 0));
