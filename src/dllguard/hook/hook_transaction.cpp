@@ -46,8 +46,7 @@ struct Transaction {
     DWORD owner = 0;  // thread id; 0 when no transaction is open
     LONG error = ERROR_SUCCESS;
     std::vector<Operation> operations;
-    std::vector<UniqueHandle> threads;
-    std::vector<HANDLE> threadHandles;  // the same, as the suspension wants them
+    std::vector<UniqueHandle> threads;  // enlisted, other than the owner
 };
 
 struct Engine {
@@ -199,9 +198,12 @@ void Revert(const Operation& op)
 // threads found inside rewritten bytes. Undoes everything on any failure.
 LONG ApplyAll(Transaction& transaction)
 {
-    std::vector<CONTEXT> saved(transaction.threadHandles.size());
-    std::vector<DWORD64> moved(transaction.threadHandles.size());
-    ThreadSuspension suspension(transaction.threadHandles);
+    std::vector<HANDLE> enlisted;
+    for (const UniqueHandle& thread : transaction.threads)
+        enlisted.push_back(thread.get());
+    std::vector<CONTEXT> saved(enlisted.size());
+    std::vector<DWORD64> moved(enlisted.size());
+    ThreadSuspension suspension(enlisted);
     if (DWORD error = suspension.SuspendAll())
         return static_cast<LONG>(error);
     const std::vector<HANDLE>& threads = suspension.Suspended();
@@ -295,8 +297,8 @@ LONG UpdateThread(HANDLE thread)
         return Fail(engine, ERROR_INVALID_HANDLE);
     if (id == ::GetCurrentThreadId())
         return ERROR_SUCCESS;  // the committing thread runs the engine, not the targets
-    for (HANDLE enlisted : transaction.threadHandles) {
-        if (::GetThreadId(enlisted) == id)
+    for (const UniqueHandle& enlisted : transaction.threads) {
+        if (::GetThreadId(enlisted.get()) == id)
             return ERROR_SUCCESS;
     }
     UniqueHandle own;
@@ -305,7 +307,6 @@ LONG UpdateThread(HANDLE thread)
                                THREAD_QUERY_LIMITED_INFORMATION | SYNCHRONIZE,
                            FALSE, 0))
         return Fail(engine, static_cast<LONG>(::GetLastError()));
-    transaction.threadHandles.push_back(own.get());
     transaction.threads.push_back(std::move(own));
     return ERROR_SUCCESS;
 }

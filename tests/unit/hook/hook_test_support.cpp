@@ -18,8 +18,8 @@ int Detour(int a, int b)
 template <int... N>
 TestFunction DetourAt(int index, std::integer_sequence<int, N...>)
 {
-    static const TestFunction detours[] = {&Detour<N>...};
-    return detours[index];
+    static const TestFunction replacements[] = {&Detour<N>...};
+    return replacements[index];
 }
 
 }  // namespace
