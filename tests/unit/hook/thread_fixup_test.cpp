@@ -40,22 +40,49 @@ bool Within(DWORD64 ip, const void* start, size_t size)
     return ip >= at && ip < at + size;
 }
 
+// Threads waiting in hk_gate_wait; opening the gate lets them return.
+class GateWaiters {
+public:
+    explicit GateWaiters(int count)
+    {
+        results_.resize(count);
+        for (int i = 0; i < count; ++i)
+            threads_.push_back(StartThread([this, i] { results_[i] = hk_gate_wait(&gate_); }));
+    }
+    GateWaiters(const GateWaiters&) = delete;
+    GateWaiters& operator=(const GateWaiters&) = delete;
+    ~GateWaiters() { Open(); }
+
+    std::vector<TestThread>& threads() { return threads_; }
+    const std::vector<int>& Open()
+    {
+        gate_ = 1;
+        for (auto& t : threads_) {
+            if (t.thread.joinable())
+                t.thread.join();
+        }
+        return results_;
+    }
+
+private:
+    volatile char gate_ = 0;
+    std::vector<int> results_;
+    std::vector<TestThread> threads_;
+};
+
 TEST(ThreadFixup, SpinningThreadsFollowTheirInstructionsBothWays)
 {
     TransactionGuard guard;
     const auto before = Bytes(Code(hk_gate_wait));
-    volatile char gate = 0;
-    constexpr int kThreads = 2;
-    int results[kThreads] = {};
-    std::vector<TestThread> threads;
-    for (int i = 0; i < kThreads; ++i) {
-        threads.push_back(StartThread([&, i] { results[i] = hk_gate_wait(&gate); }));
-        ASSERT_TRUE(threads.back().handle);
-    }
-    // Both threads are inside the five bytes the patch displaces.
+    GateWaiters waiters(2);
+    auto& threads = waiters.threads();
     for (auto& t : threads) {
-        while (!Within(InstructionPointer(t.handle.get()), Code(hk_gate_wait), 5))
+        ASSERT_TRUE(t.handle);
+        int waited = 0;
+        while (!Within(InstructionPointer(t.handle.get()), Code(hk_gate_wait), 5) && waited++ < 5000)
             ::Sleep(1);
+        ASSERT_TRUE(Within(InstructionPointer(t.handle.get()), Code(hk_gate_wait), 5))
+            << "the thread is inside the five bytes the patch displaces";
     }
 
     auto commit = [&](bool attach) {
@@ -77,10 +104,7 @@ TEST(ThreadFixup, SpinningThreadsFollowTheirInstructionsBothWays)
             EXPECT_TRUE(Within(InstructionPointer(t.handle.get()), Code(hk_gate_wait), 5));
     }
 
-    gate = 1;
-    for (auto& t : threads)
-        t.thread.join();
-    for (int result : results)
+    for (int result : waiters.Open())
         EXPECT_EQ(0x77, result);
     EXPECT_EQ(0, g_gateDetourCalls.load()) << "a thread already inside never enters the replacement";
     EXPECT_EQ(before, Bytes(Code(hk_gate_wait)));
