@@ -1,18 +1,19 @@
 #include "console/command_table.h"
 
+#include "commands/product/product_status.h"
+#include "commands/product/update_commands.h"
 #include "console/interrupts.h"
 #include "console/shell.h"
 
 ConsoleCommands::ConsoleCommands(TesdkRunner* runner)
 {
-    (void)runner;
     // The table order is the registration order.
     // 1  FileScan.OnDemand.RunScanTask
-    // 2  IsUpdateRestartNeeded
-    // 3  StartUpdate
-    // 4  IsUpdateInProgress
-    // 5  GetVersion
-    // 6  GetUpdateStatus
+    commands_.push_back(std::make_unique<CommandIsUpdateRestartNeeded>(runner));
+    commands_.push_back(std::make_unique<CommandStartUpdate>(runner));
+    commands_.push_back(std::make_unique<CommandIsUpdateInProgress>(runner));
+    commands_.push_back(std::make_unique<CommandGetVersion>(runner));
+    commands_.push_back(std::make_unique<CommandGetUpdateStatus>(runner));
     // 7  Support.StartSession
     // 8  Support.AbortSession
     // 9  Support.ForceAbortSession

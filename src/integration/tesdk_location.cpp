@@ -45,17 +45,17 @@ std::wstring ReadInstallLocation()
 
 }  // namespace
 
-std::wstring TesdkRunner::GetTesdkLocation()
+cv::StringW TesdkRunner::GetTesdkLocation()
 {
     std::wstring path = ReadInstallLocation();
     if (!path.empty() && path.back() != L'\\' && path.back() != L'/')
         path += L'\\';
-    return path + LibraryFileName;
+    return cv::StringW(path + LibraryFileName);
 }
 
 uint32_t TesdkRunner::Start()
 {
     cv::tesdk::SdkLoadOptions options;
     options.requireSignedLibrary = true;
-    return Initialize(WideToUtf8(GetTesdkLocation()), options);
+    return Initialize(WideToUtf8(GetTesdkLocation().view()), options);
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The process-wide connection through which every command sends its requests.
+#include "integration/cv_string.h"
 #include "integration/integration_ex.h"
 
 #include <string>
@@ -8,7 +9,7 @@ class TesdkRunner : public cv::tesdk::IntegrationEx {
 public:
     // The full path of the agent's integration library from its uninstall
     // registration; the bare file name when the registry has no answer.
-    static std::wstring GetTesdkLocation();
+    static cv::StringW GetTesdkLocation();
 
     // Finds the library, loads it (signed library required) and connects.
     uint32_t Start();

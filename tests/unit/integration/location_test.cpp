@@ -34,7 +34,7 @@ TEST_P(LocationTest, JoinsTheInstallLocation)
         }
         RegCloseKey(key);
     }
-    EXPECT_EQ(TesdkRunner::GetTesdkLocation(), param.expected);
+    EXPECT_EQ(std::wstring(TesdkRunner::GetTesdkLocation().view()), param.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -55,7 +55,7 @@ TEST_F(LocationTest, DataWithoutTerminatorIsTakenWhole)
     const wchar_t data[] = {L'D', L':', L'\\', L'a'};  // no NUL stored
     RegSetValueExW(key, L"InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof data);
     RegCloseKey(key);
-    EXPECT_EQ(TesdkRunner::GetTesdkLocation(), L"D:\\a\\tesdk.dll");
+    EXPECT_EQ(std::wstring(TesdkRunner::GetTesdkLocation().view()), L"D:\\a\\tesdk.dll");
 }
 
 }  // namespace

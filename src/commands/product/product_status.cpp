@@ -1,0 +1,83 @@
+#include "commands/product/product_status.h"
+
+#include "console/console_output.h"
+#include "console/result_codes.h"
+#include "integration/integration_session.h"
+#include "integration/tesdk_runner.h"
+#include "json/json_composed_serializer.h"
+#include "json/text_conversion.h"
+
+template <>
+struct JsonRecord<UpdateActivityRecord> {
+    static constexpr RecordField<UpdateActivityRecord> fields[] = {
+        JsonField<&UpdateActivityRecord::error>("error"),
+        JsonField<&UpdateActivityRecord::lastSucceededTime>("lastSucceededTime"),
+        JsonField<&UpdateActivityRecord::time>("time"),
+    };
+};
+
+bool LoadUpdateActivityRecord(const Json::Value& status, const std::string& path, UpdateActivityRecord& record)
+{
+    return JsonComposedSerializer::LoadRecord(&status, path, record);
+}
+
+int QueryProductStatus(TesdkRunner& runner, const ArgumentTokens& args, Json::Value& status, std::string& location)
+{
+    const IntegrationRequest request = BuildRequest("Product", "GetStatus");
+    if (args.empty())
+        return result::InvalidParameter;  // nothing is sent
+
+    IntegrationResponse response;
+    const uint32_t sent = Send(runner, request, response, 5000);
+    if (sent != 0)
+        return static_cast<int>(sent);
+    const ResponseMethod* method = FindMethod(response, L"Product", L"GetStatus");
+    if (method == nullptr)
+        return result::CommandFailed;
+    if (method->error != 0)
+        return method->error;
+
+    // The selector is checked only once the agent has answered.
+    if (args.front() == "product")
+        location = "Locations/Product/";
+    else if (args.front() == "antivirus")
+        location = "Locations/Antivirus/";
+    else
+        return result::InvalidParameter;
+    status = method->output;
+    return result::Success;
+}
+
+int CommandGetVersion::Execute(const ArgumentTokens& args)
+{
+    Json::Value status;
+    std::string location;
+    const int code = QueryProductStatus(*Runner(), args, status, location);
+    if (code != result::Success)
+        return code;
+    std::string version;
+    if (!GetUtf8String(version, status, location + "Version"))
+        return result::InvalidParameter;
+    console::Write(Utf8ToWide(version));
+    return result::Success;
+}
+
+int CommandGetUpdateStatus::Execute(const ArgumentTokens& args)
+{
+    Json::Value status;
+    std::string location;
+    const int code = QueryProductStatus(*Runner(), args, status, location);
+    if (code != result::Success)
+        return code;
+    UpdateActivityRecord check, update;
+    if (!LoadUpdateActivityRecord(status, location + "check", check) ||
+        !LoadUpdateActivityRecord(status, location + "update", update))
+        return 5023;  // the status document lacks a record
+
+    // A failed check is the latest thing that went wrong; otherwise the update's outcome.
+    const UpdateActivityRecord& attempt = check.error != 0 ? check : update;
+    console::Write(L"lastSucceededTime: " + std::to_wstring(update.lastSucceededTime) + L"\n" +
+                   L"lastAttemptedTime: " + std::to_wstring(attempt.time) + L"\n" +
+                   L"lastError: " + std::to_wstring(attempt.error));
+    return result::Success;
+}

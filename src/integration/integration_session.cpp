@@ -1,0 +1,101 @@
+#include "integration/integration_session.h"
+
+#include "json/json_composed_serializer.h"
+#include "json/json_document.h"
+#include "json/text_conversion.h"
+
+#include <json/writer.h>
+
+IntegrationRequest BuildRequest(const std::string& module, const std::string& method)
+{
+    IntegrationRequest request;
+    request.type = cv::StringW(L"tesdk");
+    RequestModule target;
+    target.name = cv::StringW(Utf8ToWide(module));
+    RequestMethod call;
+    call.name = cv::StringW(Utf8ToWide(method));
+    call.params = Json::Value(Json::objectValue);
+    target.methods.push_back(std::move(call));
+    request.modules.push_back(std::move(target));
+    return request;
+}
+
+std::string WriteRequestDocument(const IntegrationRequest& request)
+{
+    Json::Value document(Json::objectValue);
+    document["type"] = WideToUtf8(request.type.view());
+    Json::Value& data = document["data"];
+    data = Json::Value(Json::objectValue);
+    for (const auto& module : request.modules)
+        JsonComposedSerializer::WriteMethodCalls(&data, WideToUtf8(module.name.view()), module.methods);
+    return Json::StyledWriter().write(document);
+}
+
+uint32_t Send(cv::tesdk::Integration& connection, const IntegrationRequest& request, IntegrationResponse& response,
+              uint32_t timeoutMs)
+{
+    const std::string document = WriteRequestDocument(request);
+    std::string answer;
+    const uint32_t status = connection.RequestUnderLock(document, answer, timeoutMs);
+    if (status == 0)
+        response = ParseResponse(answer);
+    return status;
+}
+
+uint32_t PostRequest(cv::tesdk::Integration& connection, const IntegrationRequest& request,
+                     const std::string& requestId)
+{
+    return connection.PostUnderLock(WriteRequestDocument(request), requestId);
+}
+
+IntegrationResponse ParseResponse(const std::string& text)
+{
+    IntegrationResponse response;
+    response.type = cv::StringW(L"tesdk");
+    Json::Value document;
+    if (!ParseJsonDocument(text, document))
+        return response;
+    const Json::Value* data = FindPath(&document, "response/data");
+    if (data == nullptr || !data->isObject())
+        return response;
+    for (const auto& name : data->getMemberNames()) {
+        ResponseModule module;
+        module.name = cv::StringW(Utf8ToWide(name));
+        if (!JsonComposedSerializer::LoadList(data, name, module.results)) {
+            response.modules.clear();  // one broken module list empties the whole response
+            return response;
+        }
+        response.modules.push_back(std::move(module));
+    }
+    return response;
+}
+
+const ResponseMethod* FindMethod(const IntegrationResponse& response, std::wstring_view module,
+                                 std::wstring_view method)
+{
+    for (const auto& candidate : response.modules) {
+        if (candidate.name.view() != module)
+            continue;
+        for (const auto& result : candidate.results) {
+            if (result.name.view() == method)
+                return &result;
+        }
+        return nullptr;  // only the first module of that name counts
+    }
+    return nullptr;
+}
+
+bool IsSupportState(cv::tesdk::Integration& connection, std::wstring_view expected)
+{
+    const IntegrationRequest request = BuildRequest("Product.Support", "GetState");
+    IntegrationResponse response;
+    if (Send(connection, request, response, 5000) != 0)
+        return false;
+    const ResponseMethod* state = FindMethod(response, L"Product.Support", L"GetState");
+    if (state == nullptr || state->error != 0)
+        return false;
+    cv::StringW text;
+    if (!JsonComposedSerializer::LoadField(&state->output, "state", text))
+        return false;
+    return text.view() == expected;
+}

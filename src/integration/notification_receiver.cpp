@@ -1,0 +1,87 @@
+#include "integration/notification_receiver.h"
+
+#include "integration/tesdk_runner.h"
+#include "json/json_values.h"
+#include "json/text_conversion.h"
+
+#include <json/reader.h>
+
+IntegrationNotificationReceiver::IntegrationNotificationReceiver()
+{
+    for (int i = 0; i < 2; ++i) {
+        arrivals_[i].reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        arrivalHandles_[i] = arrivals_[i].get();
+    }
+}
+
+IntegrationNotificationReceiver::~IntegrationNotificationReceiver()
+{
+    // The library must stop calling in before the events and texts go.
+    Shutdown();
+}
+
+uint32_t IntegrationNotificationReceiver::Start(const std::string& requestId, const cv::StringW& taskId)
+{
+    cv::tesdk::SdkLoadOptions options;
+    options.requireSignedLibrary = true;
+    const uint32_t status = Initialize(WideToUtf8(TesdkRunner::GetTesdkLocation().view()), options);
+    if (status != 0)
+        return status;
+    std::lock_guard<std::mutex> guard(texts_);
+    requestId_ = requestId;
+    taskId_ = taskId;
+    stopped_ = false;
+    return 0;
+}
+
+void IntegrationNotificationReceiver::OnNotification(std::string_view name, std::string_view data)
+{
+    if (name != "FileScan.OnDemand.ScanLog.Policy")
+        return;
+    Json::Value document;
+    Json::Reader reader;
+    if (!reader.parse(data.data(), data.data() + data.size(), document, true))
+        return;
+    std::wstring taskId;
+    if (!GetWideString(taskId, document, "taskid"))
+        return;
+    std::lock_guard<std::mutex> guard(texts_);
+    if (taskId_ != std::wstring_view(taskId))
+        return;
+    policyText_.assign(data);
+    SetEvent(arrivalHandles_[PolicyArrived]);
+}
+
+void IntegrationNotificationReceiver::OnResponse(std::string_view requestId, uint32_t result, std::string_view response)
+{
+    std::lock_guard<std::mutex> guard(texts_);
+    if (requestId != requestId_)
+        return;
+    responseResult_ = result;
+    responseText_.assign(response);
+    SetEvent(arrivalHandles_[ResponseArrived]);
+}
+
+void IntegrationNotificationReceiver::ResetArrivals()
+{
+    ResetEvent(arrivalHandles_[PolicyArrived]);
+    ResetEvent(arrivalHandles_[ResponseArrived]);
+}
+
+uint32_t IntegrationNotificationReceiver::ResponseResult() const
+{
+    std::lock_guard<std::mutex> guard(texts_);
+    return responseResult_;
+}
+
+std::string IntegrationNotificationReceiver::ResponseText() const
+{
+    std::lock_guard<std::mutex> guard(texts_);
+    return responseText_;
+}
+
+std::string IntegrationNotificationReceiver::PolicyText() const
+{
+    std::lock_guard<std::mutex> guard(texts_);
+    return policyText_;
+}
