@@ -98,13 +98,19 @@ class Running:
         self.proc.send_signal(signal.SIGINT)
 
     def finish(self, timeout=120, close_input=True):
-        if close_input and not self.proc.stdin.closed:
-            self.proc.stdin.close()
+        """Waits for the end. With close_input the console sees the end of its
+        input; without, standard input stays open (the process must end by
+        itself)."""
         try:
-            stdout, stderr = self.proc.communicate(timeout=timeout)
+            if close_input:
+                stdout, stderr = self.proc.communicate(timeout=timeout)
+            else:
+                self.proc.wait(timeout=timeout)
+                stdout, stderr = self.proc.stdout.read(), self.proc.stderr.read()
+                self.proc.stdin.close()
         except subprocess.TimeoutExpired:
             self.proc.kill()
-            stdout, stderr = self.proc.communicate()
+            self.proc.communicate()
             raise
         return Result(stdout, stderr, self.proc.returncode)
 

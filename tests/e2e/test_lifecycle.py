@@ -4,7 +4,9 @@ import os
 import shutil
 import subprocess
 
-from conftest import BIN_DIR, WINE_RUN, wait_for
+import time
+
+from conftest import BIN_DIR, WINE_RUN, answer, wait_for
 
 
 def test_without_agent_library_exit_code_is_the_load_error_and_nothing_runs(install):
@@ -58,3 +60,21 @@ def test_crash_leaves_a_minidump(install, tmp_path):
         assert proc.stdout.startswith(b"crash reporting on")
         assert proc.returncode != 0
     assert len(list(dumps.glob("crash_probe.exe_*.dmp"))) == 2
+
+
+def test_ctrl_c_after_a_command_cancels_it_and_the_shell_goes_on(install, agent):
+    agent.script({"answers": {"Product/GetStatus": answer({"Locations": {"Product": {"Version": "9"}}})}})
+    console = install.start()
+    console.send("GetVersion product\n")
+    assert agent.wait_for("request")
+    time.sleep(0.5)  # the command has returned; the shell waits for the next line
+    console.interrupt()
+    # The default cancel of the last command closed the shared connection, so
+    # the next request has no connection; the shell itself goes on.
+    assert agent.wait_for("instance_released")
+    console.send("GetVersion product\nexit\n")
+    result = console.finish(timeout=30)
+    assert result.stdout == (b"GetVersion product\r\n9\r\n"
+                             b"GetVersion product\r\nerror 2250\r\n"
+                             b"exit\r\n")
+    assert result.returncode == 0
