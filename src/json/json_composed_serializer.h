@@ -19,6 +19,9 @@
 // enumeration whose names come from a JsonEnumNames specialization, a record
 // with its own JsonRecord, and std::vector or cv::List of any of these.
 //
+// Declare a record's JsonRecord (and an enumeration's JsonEnumNames) before
+// the first load that involves the type.
+//
 // A failed field writes "Failed to load subnode <key>" at level 8 to the
 // diagnostics log while the log is active. Loaders return false for bad data
 // and never throw.
@@ -277,8 +280,8 @@ constexpr RecordField<json_record_detail::RecordOf<Member>> JsonField(const char
     return {key, false, &json_record_detail::LoadMember<Member>};
 }
 
-// An optional field: loaded only when IsPresent(context, key); once present,
-// its failure fails the record.
+// An optional field: loaded only when IsPresent(context, key), so its key is
+// a plain member name, not a path; once present, its failure fails the record.
 template <auto Member>
 constexpr RecordField<json_record_detail::RecordOf<Member>> JsonOptionalField(const char* key)
 {
