@@ -1,10 +1,10 @@
 #include "integration/notification_receiver.h"
 
 #include "integration/tesdk_runner.h"
+#include "json/json_document.h"
 #include "json/json_values.h"
 #include "json/text_conversion.h"
 
-#include <json/reader.h>
 
 IntegrationNotificationReceiver::IntegrationNotificationReceiver()
 {
@@ -39,8 +39,7 @@ void IntegrationNotificationReceiver::OnNotification(std::string_view name, std:
     if (name != "FileScan.OnDemand.ScanLog.Policy")
         return;
     Json::Value document;
-    Json::Reader reader;
-    if (!reader.parse(data.data(), data.data() + data.size(), document, true))
+    if (!ParseJsonDocument(data, document))
         return;
     std::wstring taskId;
     if (!GetWideString(taskId, document, "taskid"))
