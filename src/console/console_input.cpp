@@ -40,21 +40,27 @@ public:
     }
 
 private:
+    // Drops what was consumed and appends the next chunk of input; returns
+    // how many bytes of the buffer were dropped.
+    size_t ReadChunk()
+    {
+        const size_t dropped = position_;
+        buffer_.erase(0, position_);
+        position_ = 0;
+        char chunk[4096];
+        const size_t read = reader_->Read(chunk, sizeof chunk);
+        if (read == 0)
+            ended_ = true;
+        else
+            buffer_.append(chunk, read);
+        return dropped;
+    }
+
     // Makes sure at least `count` unread bytes are buffered, unless input ends.
     bool Fill(size_t count)
     {
-        while (buffer_.size() - position_ < count && !ended_) {
-            if (position_ > 0 && position_ == buffer_.size()) {
-                buffer_.clear();
-                position_ = 0;
-            }
-            char chunk[4096];
-            const size_t read = reader_->Read(chunk, sizeof chunk);
-            if (read == 0)
-                ended_ = true;
-            else
-                buffer_.append(chunk, read);
-        }
+        while (buffer_.size() - position_ < count && !ended_)
+            ReadChunk();
         return buffer_.size() - position_ >= count;
     }
 
@@ -85,16 +91,7 @@ private:
             if (ended_)
                 break;
             searchFrom = buffer_.size();
-            // Keep what is unread at the front while the line grows.
-            buffer_.erase(0, position_);
-            searchFrom -= position_;
-            position_ = 0;
-            char chunk[4096];
-            const size_t read = reader_->Read(chunk, sizeof chunk);
-            if (read == 0)
-                ended_ = true;
-            else
-                buffer_.append(chunk, read);
+            searchFrom -= ReadChunk();
         }
         if (position_ >= buffer_.size())
             return false;
