@@ -2,13 +2,14 @@
 
 #include "commands/product/product_status.h"
 #include "commands/product/update_commands.h"
+#include "commands/scan/command_scan.h"
 #include "console/interrupts.h"
 #include "console/shell.h"
 
 ConsoleCommands::ConsoleCommands(TesdkRunner* runner)
 {
     // The table order is the registration order.
-    // 1  FileScan.OnDemand.RunScanTask
+    commands_.push_back(std::make_unique<CommandScan>(runner));
     commands_.push_back(std::make_unique<CommandIsUpdateRestartNeeded>(runner));
     commands_.push_back(std::make_unique<CommandStartUpdate>(runner));
     commands_.push_back(std::make_unique<CommandIsUpdateInProgress>(runner));

@@ -1,0 +1,143 @@
+#include "commands/scan/command_scan.h"
+
+#include "commands/scan/scan_options.h"
+#include "commands/scan/scan_requests.h"
+#include "commands/scan/scan_summary.h"
+#include "commands/scan/scan_task_document.h"
+#include "commands/scan/scan_task_id.h"
+#include "commands/scan/scan_wait.h"
+#include "console/console_output.h"
+#include "console/result_codes.h"
+#include "integration/integration_session.h"
+#include "integration/tesdk_runner.h"
+#include "json/text_conversion.h"
+
+namespace {
+
+// The scan did not complete as the agent should have reported it.
+constexpr int ErrorScanIncomplete = 1359;
+constexpr uint32_t ProgressTimeoutMs = 5000;
+
+// The wait's view of a running scan: arrivals at the receiver, requests
+// through the shared connection.
+class AgentScanPort final : public ScanWaitPort {
+public:
+    AgentScanPort(TesdkRunner& runner, IntegrationNotificationReceiver& receiver, const ArrivalWait& wait,
+                  const std::wstring& taskId)
+        : runner_(runner),
+          receiver_(receiver),
+          wait_(wait),
+          taskId_(taskId),
+          requestId_(WideToUtf8(taskId)),
+          progressRequest_(BuildScanProgressRequest(taskId))
+    {
+    }
+
+    DWORD WaitForArrivals(DWORD timeoutMs) override { return wait_(receiver_.ArrivalEvents(), timeoutMs); }
+
+    bool PollProgress() override
+    {
+        if (Send(runner_, progressRequest_, progressResponse_, ProgressTimeoutMs) != 0)
+            return false;
+        return ProgressIsHealthy(progressResponse_);
+    }
+
+    void PostStop() override
+    {
+        // Whether the agent takes the stop or not, the command ends as cancelled.
+        PostRequest(runner_, BuildStopScanTaskRequest(taskId_), requestId_);
+    }
+
+private:
+    TesdkRunner& runner_;
+    IntegrationNotificationReceiver& receiver_;
+    const ArrivalWait& wait_;
+    std::wstring taskId_;
+    std::string requestId_;
+    IntegrationRequest progressRequest_;
+    IntegrationResponse progressResponse_;  // overwritten by every poll
+};
+
+}  // namespace
+
+DWORD WaitForBothArrivals(const HANDLE* events, DWORD timeoutMs)
+{
+    return WaitForMultipleObjects(2, events, TRUE, timeoutMs);
+}
+
+CommandScan::CommandScan(TesdkRunner* runner, ArrivalWait wait) : CommandBase(runner), wait_(std::move(wait)) {}
+
+bool CommandScan::Cancel()
+{
+    interrupted_.exchange(true);
+    receiver_.Stopped().exchange(true);
+    return true;
+}
+
+int CommandScan::Execute(const ArgumentTokens& args)
+{
+    // A Cancel that came while no scan ran (Ctrl+C at the shell's prompt) is
+    // not meant for this scan.
+    interrupted_.exchange(false);
+
+    if (args.empty()) {
+        console::WriteLine(L"No parameters found! ");
+        return result::BadArguments;
+    }
+    ScanTask task;
+    if (!NewTaskId(task.taskId)) {
+        console::WriteLine(L"Failed to generate task id ");
+        return result::CommandFailed;
+    }
+    taskId_ = task.taskId;
+    if (!ParseScanOptions(args, task))
+        return result::BadArguments;
+    return RunScan(BuildRunScanTaskRequest(task));
+}
+
+int CommandScan::RunScan(const IntegrationRequest& runRequest)
+{
+    const std::string requestId = WideToUtf8(taskId_);
+    // Listening before the post, so neither arrival can be missed.
+    if (receiver_.Start(requestId, cv::StringW(taskId_)) != 0) {
+        receiver_.Shutdown();
+        console::WriteLine(L"Failed to connect! ");
+        return result::NoConnection;
+    }
+    if (PostRequest(*Runner(), runRequest, requestId) != 0) {
+        console::WriteLine(L"Excute command failed! ");
+        EndListening();
+        return ErrorScanIncomplete;
+    }
+
+    AgentScanPort port(*Runner(), receiver_, wait_, taskId_);
+    const ScanWaitEnd end = WaitForScanEnd(port, interrupted_, receiver_.Stopped());
+    int code;
+    if (end == ScanWaitEnd::Finished) {
+        code = ReportFinished();
+    } else {
+        console::WriteLine(interrupted_.load() ? L"error: 1223" : L"error: 1359");
+        console::WriteLine(L"description: Scan interrupted.");
+        code = result::Cancelled;
+    }
+    EndListening();
+    return interrupted_.load() ? result::Cancelled : code;
+}
+
+int CommandScan::ReportFinished()
+{
+    const int code = static_cast<int>(receiver_.ResponseResult());
+    ScanSummary summary;
+    if (!BuildScanSummary(receiver_.PolicyText(), receiver_.ResponseText(), summary)) {
+        console::WriteLine(L"error: " + std::to_wstring(ErrorScanIncomplete));
+        return ErrorScanIncomplete;
+    }
+    console::Write(FormatScanSummary(summary));
+    return code;
+}
+
+void CommandScan::EndListening()
+{
+    receiver_.Shutdown();
+    receiver_.ResetArrivals();
+}

@@ -1,0 +1,55 @@
+#include "commands/scan/scan_requests.h"
+
+#include "integration/integration_session.h"
+#include "json/json_composed_serializer.h"
+#include "json/json_path.h"
+#include "json/json_values.h"
+
+namespace {
+
+constexpr char ScanModule[] = "FileScan.OnDemand";
+
+struct ScanProgress {
+    int32_t progressError = 0;
+};
+
+}  // namespace
+
+template <>
+struct JsonRecord<ScanProgress> {
+    static constexpr RecordField<ScanProgress> fields[] = {
+        JsonField<&ScanProgress::progressError>("progressError"),
+    };
+};
+
+IntegrationRequest BuildScanProgressRequest(const std::wstring& taskId)
+{
+    IntegrationRequest request = BuildRequest(ScanModule, "GetScanProgress");
+    Json::Value& params = request.modules.front().methods.front().params;
+    if (Json::Value* task = FindPath(&params, "tasks[0]", PathMode::Create)) {
+        SetUtf8String(*task, "userSid", "");
+        SetWideString(*task, "taskId", taskId);
+    }
+    return request;
+}
+
+IntegrationRequest BuildStopScanTaskRequest(const std::wstring& taskId)
+{
+    IntegrationRequest request = BuildRequest(ScanModule, "StopScanTask");
+    Json::Value& params = request.modules.front().methods.front().params;
+    SetUtf8String(params, "userSid", "");
+    SetWideString(params, "taskId", taskId);
+    return request;
+}
+
+bool ProgressIsHealthy(const IntegrationResponse& response)
+{
+    const ResponseMethod* method = FindMethod(response, L"FileScan.OnDemand", L"GetScanProgress");
+    if (method == nullptr || method->error != 0)
+        return false;
+    // An entry that does not say otherwise reports no error.
+    ScanProgress progress;
+    if (!JsonComposedSerializer::LoadRecord(&method->output, "progress[0]", progress))
+        return true;
+    return progress.progressError == 0;
+}
