@@ -12,7 +12,7 @@
 #include <string>
 
 // Waits for both arrival events together (wait-all); returns what
-// WaitForMultipleObjects returns. Tests pass a shorter wait.
+// WaitForMultipleObjects returns. Tests pass a scripted one.
 using ArrivalWait = std::function<DWORD(const HANDLE* events, DWORD timeoutMs)>;
 DWORD WaitForBothArrivals(const HANDLE* events, DWORD timeoutMs);
 
