@@ -3,6 +3,9 @@
 #include "commands/product/product_status.h"
 #include "commands/product/update_commands.h"
 #include "commands/scan/command_scan.h"
+#include "commands/support/session_queries.h"
+#include "commands/support/session_start_commands.h"
+#include "commands/support/session_stop_commands.h"
 #include "console/interrupts.h"
 #include "console/shell.h"
 
@@ -15,13 +18,13 @@ ConsoleCommands::ConsoleCommands(TesdkRunner* runner)
     commands_.push_back(std::make_unique<CommandIsUpdateInProgress>(runner));
     commands_.push_back(std::make_unique<CommandGetVersion>(runner));
     commands_.push_back(std::make_unique<CommandGetUpdateStatus>(runner));
-    // 7  Support.StartSession
-    // 8  Support.AbortSession
-    // 9  Support.ForceAbortSession
-    // 10 Support.GetState
-    // 11 Support.GetScenarios
-    // 12 Support.EndSession
-    // 13 Support.Collect
+    commands_.push_back(std::make_unique<CommandStartSession>(runner));
+    commands_.push_back(std::make_unique<CommandAbortSession>(runner));
+    commands_.push_back(std::make_unique<CommandForceAbortSession>(runner));
+    commands_.push_back(std::make_unique<CommandGetState>(runner));
+    commands_.push_back(std::make_unique<CommandGetScenarios>(runner));
+    commands_.push_back(std::make_unique<CommandEndSession>(runner));
+    commands_.push_back(std::make_unique<CommandStartCollect>(runner));
     // 14 Support.GetHistory
 }
 

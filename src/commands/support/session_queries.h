@@ -1,0 +1,19 @@
+#pragma once
+// "Support.GetState" prints the support session's state, its scenarios and
+// whether it can be stopped; "Support.GetScenarios" prints the catalogue of
+// scenarios a session can be started with. Neither takes arguments.
+#include "console/command.h"
+
+class CommandGetState : public CommandBase {
+public:
+    using CommandBase::CommandBase;
+    std::string& GetName(std::string& name) const override { return name = "Support.GetState"; }
+    int Execute(const ArgumentTokens& args) override;
+};
+
+class CommandGetScenarios : public CommandBase {
+public:
+    using CommandBase::CommandBase;
+    std::string& GetName(std::string& name) const override { return name = "Support.GetScenarios"; }
+    int Execute(const ArgumentTokens& args) override;
+};

@@ -1,0 +1,141 @@
+#include "commands/support/session_start_commands.h"
+
+#include "commands/support/session_start_request.h"
+#include "console/arguments.h"
+#include "console/console_output.h"
+#include "console/result_codes.h"
+#include "json/json_values.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t StartResponseLimitMs = 30000;
+constexpr int RequestNotWritten = 5023;
+
+constexpr int32_t AgentSessionInProgress = -1056;
+constexpr int32_t AgentInvalidScenario = -13;
+constexpr int32_t AgentBadPath = -161;
+constexpr int32_t AgentDiskFull = -112;
+
+constexpr AgentCodeMessage SessionInProgress = {
+    AgentSessionInProgress, L"A support session is already in progress. Please wait until it is finished."};
+constexpr AgentCodeMessage InvalidScenario = {AgentInvalidScenario, L"The given scenario is invalid."};
+
+constexpr wchar_t StartSuccessText[] = L"Operation completed.\nStatus: success";
+
+constexpr SupportWaitPlan StartSessionPlan = {900, 60, L"active", StartSuccessText,
+                                              L"15 minutes time limit exceeded!", true};
+constexpr SupportWaitPlan CollectPlan = {3600, 300, L"idle", StartSuccessText, L"1 hour time limit exceeded!", true};
+
+// "scenario" wins over "scenarioId"; every value of the one taken is sent.
+std::vector<std::string> ScenarioValues(const ArgumentMap& arguments)
+{
+    if (HasParam(arguments, std::string("scenario")))
+        return GetParamValues(arguments, std::string("scenario"));
+    return GetParamValues(arguments, std::string("scenarioId"));
+}
+
+std::string OutputFolder(const ArgumentMap& arguments)
+{
+    return StripQuotes(GetParam(arguments, std::string("outputPath")));
+}
+
+void PrintPathMessage(const DeliveryTarget& target)
+{
+    console::WriteLine(L"\"" + std::wstring(target.folder.view()) +
+                       L"\" is an invalid or inaccessible path. Please try again with another one.");
+}
+
+void PrintDiskSpaceMessage(const Json::Value& output)
+{
+    int64_t bytes = 0;
+    if (!GetInt64(bytes, output, "diskSpaceNeeded")) {
+        console::WriteLine(L"There is not enough space on the system partition.");
+        return;
+    }
+    console::WriteLine(L"There is not enough space on the system partition, " + std::to_wstring(bytes / (1LL << 30)) +
+                       L"GB needed.");
+}
+
+}  // namespace
+
+CommandStartSession::CommandStartSession(TesdkRunner* runner, WaitSleeper sleeper)
+    : WaitingSupportCommand(runner, StartSessionPlan, &StartSessionHandler, std::move(sleeper))
+{
+}
+
+int CommandStartSession::Execute(const ArgumentTokens& args)
+{
+    BeginRun();
+    const ArgumentMap arguments = ParseArguments(args);
+    if (const int opened = OpenListeningConnection(); opened != result::Success)
+        return opened;
+
+    const std::vector<std::string> scenarios = ScenarioValues(arguments);
+    if (!HasParam(arguments, std::string("scenario")) && !HasParam(arguments, std::string("scenarioId"))) {
+        console::WriteLine(L"Parameter scenario not found.");
+        return result::InvalidParameter;
+    }
+    const DeliveryTarget target = LocalDeliveryTarget(OutputFolder(arguments));
+    int64_t timeLimit = DefaultSessionTimeLimitSeconds;
+    if (HasParam(arguments, std::string("timeout")) &&
+        !ParseSessionTimeLimit(GetParam(arguments, std::string("timeout")), timeLimit)) {
+        console::WriteLine(L"Invalid value for timeout parameter.");
+        return result::InvalidParameter;
+    }
+
+    IntegrationRequest request;
+    if (!BuildStartSessionRequest(scenarios, {target}, timeLimit, request))
+        return RequestNotWritten;
+    int32_t code = 0;
+    Json::Value output;
+    if (const int asked = AskSupport(request, L"StartSession", StartResponseLimitMs, code, &output);
+        asked != result::Success)
+        return asked;
+    switch (code) {
+    case 0:
+        return Wait();
+    case AgentBadPath:
+        PrintPathMessage(target);
+        return code;
+    case AgentDiskFull:
+        PrintDiskSpaceMessage(output);
+        return code;
+    default:
+        return ExplainAgentCode(code, {SessionInProgress, InvalidScenario});
+    }
+}
+
+CommandStartCollect::CommandStartCollect(TesdkRunner* runner, WaitSleeper sleeper)
+    : WaitingSupportCommand(runner, CollectPlan, &SessionEndedHandler, std::move(sleeper))
+{
+}
+
+int CommandStartCollect::Execute(const ArgumentTokens& args)
+{
+    BeginRun();
+    if (const int opened = OpenListeningConnection(); opened != result::Success)
+        return opened;
+    const ArgumentMap arguments = ParseArguments(args);
+    const DeliveryTarget target = LocalDeliveryTarget(OutputFolder(arguments));
+
+    // A collection needs no scenario and has no time limit of its own.
+    IntegrationRequest request;
+    if (!BuildStartSessionRequest(ScenarioValues(arguments), {target}, std::nullopt, request))
+        return RequestNotWritten;
+    int32_t code = 0;
+    if (const int asked = AskSupport(request, L"StartSession", StartResponseLimitMs, code); asked != result::Success)
+        return asked;
+    switch (code) {
+    case 0:
+        return Wait();
+    case AgentBadPath:
+        PrintPathMessage(target);
+        return code;
+    default:
+        return ExplainAgentCode(code, {SessionInProgress});
+    }
+}

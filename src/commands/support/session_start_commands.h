@@ -1,0 +1,19 @@
+#pragma once
+// "Support.StartSession" starts a troubleshooting session that the agent ends
+// by itself after a time limit, and waits until it runs. "Support.Collect"
+// starts a collection and waits until its data has been delivered.
+#include "commands/support/waiting_support_command.h"
+
+class CommandStartSession : public WaitingSupportCommand {
+public:
+    explicit CommandStartSession(TesdkRunner* runner, WaitSleeper sleeper = SleepWaitStep);
+    std::string& GetName(std::string& name) const override { return name = "Support.StartSession"; }
+    int Execute(const ArgumentTokens& args) override;
+};
+
+class CommandStartCollect : public WaitingSupportCommand {
+public:
+    explicit CommandStartCollect(TesdkRunner* runner, WaitSleeper sleeper = SleepWaitStep);
+    std::string& GetName(std::string& name) const override { return name = "Support.Collect"; }
+    int Execute(const ArgumentTokens& args) override;
+};

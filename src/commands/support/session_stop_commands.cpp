@@ -1,0 +1,77 @@
+#include "commands/support/session_stop_commands.h"
+
+#include "console/result_codes.h"
+#include "integration/integration_session.h"
+#include "json/text_conversion.h"
+
+#include <utility>
+
+namespace {
+
+constexpr uint32_t AbortResponseLimitMs = 900000;
+constexpr uint32_t EndResponseLimitMs = 30000;
+
+constexpr SupportWaitPlan AbortPlan = {900, 60, L"idle", L"Done.", L"15 minutes time limit exceeded!", false};
+constexpr SupportWaitPlan EndPlan = {3600, 300, L"idle", L"Operation completed.\nStatus: success",
+                                     L"1 hour time limit exceeded!", true};
+
+SessionStopCommand::Setup AbortSetup()
+{
+    return {"AbortSession", AbortResponseLimitMs, AbortPlan, &AbortHandler,
+            {{-5023, L"There is no support session in progress."},
+             {-1056, L"An abort operation is already in progress. Please wait until it is finished."}}};
+}
+
+SessionStopCommand::Setup ForceAbortSetup()
+{
+    return {"ForceAbortSession", AbortResponseLimitMs, AbortPlan, &ForceAbortHandler,
+            {{-5023, L"Session in invalid state, session not in cancelling nor forceCancelling state."},
+             {-170, L"The force cancel command minimal time did not elapsed from the last abort/forceAbort command."},
+             {result::NoConnection, L"There is no connection with Tessaro Services."}}};
+}
+
+SessionStopCommand::Setup EndSetup()
+{
+    return {"EndTroubleshoot", EndResponseLimitMs, EndPlan, &SessionEndedHandler,
+            {{-1168, L"There is no support session in progress."}}};
+}
+
+}  // namespace
+
+SessionStopCommand::SessionStopCommand(TesdkRunner* runner, const Setup& setup, WaitSleeper sleeper)
+    : WaitingSupportCommand(runner, setup.plan, setup.handler, std::move(sleeper)),
+      method_(setup.method),
+      responseLimitMs_(setup.responseLimitMs),
+      explained_(setup.explained)
+{
+}
+
+int SessionStopCommand::Execute(const ArgumentTokens&)
+{
+    BeginRun();
+    if (const int opened = OpenListeningConnection(); opened != result::Success)
+        return opened;
+    int32_t code = 0;
+    const std::wstring method = Utf8ToWide(method_);
+    if (const int asked = AskSupport(BuildRequest("Product.Support", method_), method.c_str(), responseLimitMs_, code);
+        asked != result::Success)
+        return asked;
+    if (code == 0)
+        return Wait();
+    return ExplainAgentCode(code, explained_);
+}
+
+CommandAbortSession::CommandAbortSession(TesdkRunner* runner, WaitSleeper sleeper)
+    : SessionStopCommand(runner, AbortSetup(), std::move(sleeper))
+{
+}
+
+CommandForceAbortSession::CommandForceAbortSession(TesdkRunner* runner, WaitSleeper sleeper)
+    : SessionStopCommand(runner, ForceAbortSetup(), std::move(sleeper))
+{
+}
+
+CommandEndSession::CommandEndSession(TesdkRunner* runner, WaitSleeper sleeper)
+    : SessionStopCommand(runner, EndSetup(), std::move(sleeper))
+{
+}

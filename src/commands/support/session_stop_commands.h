@@ -1,0 +1,45 @@
+#pragma once
+// "Support.AbortSession", "Support.ForceAbortSession" and "Support.EndSession":
+// ask the support module to end its session and wait until it has. They take
+// no arguments (any given are ignored).
+#include "commands/support/waiting_support_command.h"
+
+#include <vector>
+
+// What the three share: send the method, explain the agent's refusal or wait.
+class SessionStopCommand : public WaitingSupportCommand {
+public:
+    struct Setup {
+        const char* method;
+        uint32_t responseLimitMs;
+        SupportWaitPlan plan;
+        SupportNotificationHandler handler;
+        std::vector<AgentCodeMessage> explained;
+    };
+
+    SessionStopCommand(TesdkRunner* runner, const Setup& setup, WaitSleeper sleeper);
+    int Execute(const ArgumentTokens& args) override;
+
+private:
+    const char* method_;
+    uint32_t responseLimitMs_;
+    std::vector<AgentCodeMessage> explained_;
+};
+
+class CommandAbortSession : public SessionStopCommand {
+public:
+    explicit CommandAbortSession(TesdkRunner* runner, WaitSleeper sleeper = SleepWaitStep);
+    std::string& GetName(std::string& name) const override { return name = "Support.AbortSession"; }
+};
+
+class CommandForceAbortSession : public SessionStopCommand {
+public:
+    explicit CommandForceAbortSession(TesdkRunner* runner, WaitSleeper sleeper = SleepWaitStep);
+    std::string& GetName(std::string& name) const override { return name = "Support.ForceAbortSession"; }
+};
+
+class CommandEndSession : public SessionStopCommand {
+public:
+    explicit CommandEndSession(TesdkRunner* runner, WaitSleeper sleeper = SleepWaitStep);
+    std::string& GetName(std::string& name) const override { return name = "Support.EndSession"; }
+};

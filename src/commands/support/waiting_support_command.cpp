@@ -1,0 +1,80 @@
+#include "commands/support/waiting_support_command.h"
+
+#include "console/console_output.h"
+#include "console/result_codes.h"
+#include "integration/integration_session.h"
+#include "integration/tesdk_runner.h"
+
+#include <utility>
+
+namespace {
+constexpr int32_t AgentNeedsElevation = 288;
+}  // namespace
+
+int ExplainAgentCode(int32_t code, const std::vector<AgentCodeMessage>& known)
+{
+    if (code == AgentNeedsElevation) {
+        console::WriteLine(L"Administrative privileges are required!");
+        return result::ElevationRequired;
+    }
+    for (const AgentCodeMessage& entry : known) {
+        if (entry.code == code) {
+            console::WriteLine(entry.message);
+            break;
+        }
+    }
+    return code;
+}
+
+WaitingSupportCommand::WaitingSupportCommand(TesdkRunner* runner, const SupportWaitPlan& plan,
+                                             SupportNotificationHandler handler, WaitSleeper sleeper)
+    : CommandBase(runner), plan_(plan), handler_(handler), sleeper_(std::move(sleeper))
+{
+}
+
+WaitingSupportCommand::~WaitingSupportCommand() { Shutdown(); }
+
+bool WaitingSupportCommand::Cancel()
+{
+    console::WriteLine(L"The wait was interrupted. Exiting...");
+    flags_.interrupted.exchange(true);
+    return true;
+}
+
+void WaitingSupportCommand::OnNotification(std::string_view name, std::string_view data)
+{
+    handler_(flags_, name, data);
+}
+
+int WaitingSupportCommand::OpenListeningConnection()
+{
+    const std::string path = Runner()->LibraryPath();
+    const cv::tesdk::SdkLoadOptions options = Runner()->Options();
+    if (Initialize(path, options) == 0)
+        return result::Success;
+    console::WriteLine(L"Failed to initialize integration module.");
+    return result::CommandFailed;
+}
+
+int WaitingSupportCommand::AskSupport(const IntegrationRequest& request, const wchar_t* method, uint32_t timeoutMs,
+                                      int32_t& agentCode, Json::Value* output)
+{
+    IntegrationResponse response;
+    const uint32_t sent = Send(*Runner(), request, response, timeoutMs);
+    if (sent != 0)
+        return static_cast<int>(sent);
+    const ResponseMethod* answer = FindMethod(response, L"Product.Support", method);
+    if (answer == nullptr)
+        return result::CommandFailed;
+    agentCode = answer->error;
+    if (output != nullptr)
+        *output = answer->output;
+    return result::Success;
+}
+
+int WaitingSupportCommand::Wait()
+{
+    TesdkRunner* runner = Runner();
+    return WaitForSupportOperation(plan_, flags_, sleeper_,
+                                   [runner](std::wstring_view state) { return IsSupportState(*runner, state); });
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The base of the five support commands that wait for the support module to
+// finish what they asked for. Each is also an agent connection of its own,
+// opened at every run only to hear the module's events; requests go through
+// the shared runner.
+#include "commands/support/support_notifications.h"
+#include "commands/support/support_wait.h"
+#include "console/command.h"
+#include "integration/integration_ex.h"
+#include "integration/integration_types.h"
+
+#include <cstdint>
+#include <vector>
+
+// An agent code a command explains with a message of its own.
+struct AgentCodeMessage {
+    int32_t code;
+    const wchar_t* message;
+};
+
+// 288 prints "Administrative privileges are required!" and gives 740; a code
+// in `known` prints its message; every code but 288 comes back unchanged.
+int ExplainAgentCode(int32_t code, const std::vector<AgentCodeMessage>& known);
+
+class WaitingSupportCommand : public CommandBase, public cv::tesdk::IntegrationEx {
+public:
+    WaitingSupportCommand(TesdkRunner* runner, const SupportWaitPlan& plan, SupportNotificationHandler handler,
+                          WaitSleeper sleeper);
+    // Closes the own connection before anything of the command goes away.
+    ~WaitingSupportCommand() override;
+
+    // Prints "The wait was interrupted. Exiting..." and ends the wait within a step.
+    bool Cancel() final;
+    // The command's handler; the reload on a library update is the runner's alone.
+    void OnNotification(std::string_view name, std::string_view data) final;
+
+protected:
+    // Lowers the three flags; the first thing of every run.
+    void BeginRun() { flags_.Clear(); }
+    // Opens the own connection like the runner's. 0, or 1627 after printing
+    // "Failed to initialize integration module.".
+    int OpenListeningConnection();
+    // Sends the request through the runner and finds "Product.Support"
+    // `method` in the answer. 0 with `agentCode` set; otherwise the result of
+    // the send, or 1627 when the answer lacks the method. `output` (when
+    // given) receives the method's output.
+    int AskSupport(const IntegrationRequest& request, const wchar_t* method, uint32_t timeoutMs, int32_t& agentCode,
+                   Json::Value* output = nullptr);
+    // The plan's wait, polling the support state through the runner.
+    int Wait();
+
+private:
+    SupportWaitFlags flags_;
+    const SupportWaitPlan plan_;
+    const SupportNotificationHandler handler_;
+    const WaitSleeper sleeper_;
+};
