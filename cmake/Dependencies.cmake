@@ -41,6 +41,7 @@ third_party_target(fmt)
 add_library(fmt::fmt ALIAS fmt)
 
 include(${CMAKE_CURRENT_LIST_DIR}/Zydis.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/Benchmark.cmake)
 
 # GoogleTest and GoogleMock from the Debian package's sources.
 if(PRODUCT_BUILD_TESTS)
