@@ -1,6 +1,7 @@
 #include "commands/support/session_start_commands.h"
 
 #include "commands/support/session_start_request.h"
+#include "commands/support/support_wait_plans.h"
 #include "console/arguments.h"
 #include "console/console_output.h"
 #include "console/result_codes.h"
@@ -23,12 +24,6 @@ constexpr int32_t AgentDiskFull = -112;
 constexpr AgentCodeMessage SessionInProgress = {
     AgentSessionInProgress, L"A support session is already in progress. Please wait until it is finished."};
 constexpr AgentCodeMessage InvalidScenario = {AgentInvalidScenario, L"The given scenario is invalid."};
-
-constexpr wchar_t StartSuccessText[] = L"Operation completed.\nStatus: success";
-
-constexpr SupportWaitPlan StartSessionPlan = {900, 60, L"active", StartSuccessText,
-                                              L"15 minutes time limit exceeded!", true};
-constexpr SupportWaitPlan CollectPlan = {3600, 300, L"idle", StartSuccessText, L"1 hour time limit exceeded!", true};
 
 // "scenario" wins over "scenarioId"; every value of the one taken is sent.
 std::vector<std::string> ScenarioValues(const ArgumentMap& arguments)
@@ -63,7 +58,7 @@ void PrintDiskSpaceMessage(const Json::Value& output)
 }  // namespace
 
 CommandStartSession::CommandStartSession(TesdkRunner* runner, WaitSleeper sleeper)
-    : WaitingSupportCommand(runner, StartSessionPlan, &StartSessionHandler, std::move(sleeper))
+    : WaitingSupportCommand(runner, support_wait_plans::StartSession, &StartSessionHandler, std::move(sleeper))
 {
 }
 
@@ -110,7 +105,7 @@ int CommandStartSession::Execute(const ArgumentTokens& args)
 }
 
 CommandStartCollect::CommandStartCollect(TesdkRunner* runner, WaitSleeper sleeper)
-    : WaitingSupportCommand(runner, CollectPlan, &SessionEndedHandler, std::move(sleeper))
+    : WaitingSupportCommand(runner, support_wait_plans::Collect, &SessionEndedHandler, std::move(sleeper))
 {
 }
 

@@ -1,5 +1,6 @@
 #include "commands/support/session_stop_commands.h"
 
+#include "commands/support/support_wait_plans.h"
 #include "console/result_codes.h"
 #include "integration/integration_session.h"
 #include "json/text_conversion.h"
@@ -11,20 +12,16 @@ namespace {
 constexpr uint32_t AbortResponseLimitMs = 900000;
 constexpr uint32_t EndResponseLimitMs = 30000;
 
-constexpr SupportWaitPlan AbortPlan = {900, 60, L"idle", L"Done.", L"15 minutes time limit exceeded!", false};
-constexpr SupportWaitPlan EndPlan = {3600, 300, L"idle", L"Operation completed.\nStatus: success",
-                                     L"1 hour time limit exceeded!", true};
-
 SessionStopCommand::Setup AbortSetup()
 {
-    return {"AbortSession", AbortResponseLimitMs, AbortPlan, &AbortHandler,
+    return {"AbortSession", AbortResponseLimitMs, support_wait_plans::Abort, &AbortHandler,
             {{-5023, L"There is no support session in progress."},
              {-1056, L"An abort operation is already in progress. Please wait until it is finished."}}};
 }
 
 SessionStopCommand::Setup ForceAbortSetup()
 {
-    return {"ForceAbortSession", AbortResponseLimitMs, AbortPlan, &ForceAbortHandler,
+    return {"ForceAbortSession", AbortResponseLimitMs, support_wait_plans::Abort, &ForceAbortHandler,
             {{-5023, L"Session in invalid state, session not in cancelling nor forceCancelling state."},
              {-170, L"The force cancel command minimal time did not elapsed from the last abort/forceAbort command."},
              {result::NoConnection, L"There is no connection with Tessaro Services."}}};
@@ -32,7 +29,7 @@ SessionStopCommand::Setup ForceAbortSetup()
 
 SessionStopCommand::Setup EndSetup()
 {
-    return {"EndTroubleshoot", EndResponseLimitMs, EndPlan, &SessionEndedHandler,
+    return {"EndTroubleshoot", EndResponseLimitMs, support_wait_plans::EndSession, &SessionEndedHandler,
             {{-1168, L"There is no support session in progress."}}};
 }
 

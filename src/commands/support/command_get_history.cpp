@@ -1,0 +1,114 @@
+#include "commands/support/command_get_history.h"
+
+#include "console/arguments.h"
+#include "console/logging.h"
+#include "console/result_codes.h"
+#include "console/unique_resource.h"
+#include "json/text_conversion.h"
+
+#include <shlwapi.h>
+
+#include <vector>
+
+namespace {
+
+constexpr wchar_t TraceFunction[] = L"CommandGetHistory::CreateWorkerProcess";
+constexpr wchar_t WorkerName[] = L"telowprivilegeworker.exe";
+constexpr wchar_t RunnerOptions[] = L"/process /runner";
+constexpr wchar_t SupportLibrary[] = L"Product.Support.dll";
+
+constexpr int ResultWorkerUnavailable = 6;
+constexpr int ResultWorkerNotStarted = 1067;
+
+// The worker and anything it starts end when the job handle closes.
+UniqueHandle CreateKillOnCloseJob()
+{
+    UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+    if (!job) {
+        logging::Diagnostic(logging::level::Failure, TraceFunction, L"Job object creation failed");
+        return job;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        logging::Diagnostic(logging::level::Failure, TraceFunction, L"Couldn't set job object. [error = %d]",
+                            static_cast<int>(GetLastError()));
+        job.reset();
+    }
+    return job;
+}
+
+}  // namespace
+
+std::wstring HistoryWorkerPath()
+{
+    std::vector<wchar_t> path(32768);
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()) - 1);
+    path[length] = L'\0';
+    PathRemoveFileSpecW(path.data());
+    PathAddBackslashW(path.data());
+    return std::wstring(path.data()) + WorkerName;
+}
+
+std::wstring HistoryWorkerCommandLine(const std::wstring& workerPath, bool csv, const std::wstring& outputPath)
+{
+    std::wstring extra;
+    if (csv)
+        extra += L"--format=csv ";
+    if (!outputPath.empty())
+        extra += L"--output=\"" + outputPath + L"\"";
+    // "<worker>" <runner options> "<library>" <extra options>
+    return L"\"" + workerPath + L"\" " + RunnerOptions + L" \"" + SupportLibrary + L"\" " + extra;
+}
+
+int CommandGetHistory::Execute(const ArgumentTokens& args)
+{
+    std::vector<std::wstring> words;
+    words.reserve(args.size());
+    for (const auto& arg : args)
+        words.push_back(StripQuotes(Utf8ToWide(arg)));
+    const WideArgumentMap params = ParseArguments(words);
+    const std::wstring path = GetParam(params, std::wstring(L"path"));
+    const bool csv = HasParam(params, std::wstring(L"format")) && GetParam(params, std::wstring(L"format")) == L"csv";
+    return CreateWorkerProcess(csv, path);
+}
+
+int CommandGetHistory::CreateWorkerProcess(bool csv, const std::wstring& outputPath)
+{
+    // Declared first so that it closes last, after the worker's handles.
+    UniqueHandle job = CreateKillOnCloseJob();
+    if (!job)
+        return ResultWorkerUnavailable;
+
+    std::wstring commandLine = HistoryWorkerCommandLine(HistoryWorkerPath(), csv, outputPath);
+    logging::Diagnostic(logging::level::Info, TraceFunction, L"StartProcess [%s]", commandLine.c_str());
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION created{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &created)) {
+        logging::Diagnostic(logging::level::Failure, TraceFunction, L"Failed to create worker process [error = %d]",
+                            static_cast<int>(GetLastError()));
+        return ResultWorkerNotStarted;
+    }
+    UniqueHandle worker(created.hProcess);
+    UniqueHandle workerThread(created.hThread);
+    if (!worker) {
+        logging::Diagnostic(logging::level::Failure, TraceFunction, L"Couldn't create worker process [error = %d]",
+                            static_cast<int>(GetLastError()));
+        return ResultWorkerUnavailable;
+    }
+
+    if (!AssignProcessToJobObject(job.get(), worker.get()))
+        logging::Diagnostic(logging::level::Failure, TraceFunction, L"Failed to assign process to job. [error = %d]",
+                            static_cast<int>(GetLastError()));
+
+    if (WaitForSingleObject(worker.get(), workerTimeoutMs_) == WAIT_OBJECT_0) {
+        logging::Diagnostic(logging::level::Info, TraceFunction, L"Worker finished job");
+    } else {
+        logging::Diagnostic(logging::level::Failure, TraceFunction, L"Worker timed out");
+        TerminateProcess(worker.get(), 0xFFFFFFFF);
+    }
+    return result::Success;
+}
