@@ -1,0 +1,93 @@
+"""Shared pieces of the DLL load guard's end-to-end tests: the probe program
+(guard_probe.cpp) copied under a name of the test's own, so that its report
+file and Image File Execution Options key are the test's alone; the guard's
+switches; and reports read back through guard-report."""
+import csv
+import io
+import os
+import subprocess
+import uuid
+from pathlib import Path
+
+from conftest import BIN_DIR, WINE_RUN, windows_path
+
+SWITCH_PREFIX = "BDC4ADF5_0D7C_42BD_BB5B_F3E3241E1B77_"
+REPORT_FOLDER_NAME = "48C4687D-9760-4F5B-BAB3-60351B0841E4"
+IFEO_KEY = r"HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Image File Execution Options"
+# What the probe sets the last error to before each load.
+UNTOUCHED_ERROR = 4660
+PLAIN = "guard_probe_plain.dll"
+RECURSIVE = "guard_probe_recursive.dll"
+
+
+def switches(*names):
+    """Environment entries for the named switches ("teInterDll", ...)."""
+    return {SWITCH_PREFIX + name: "1" for name in names}
+
+
+def wine(*args, check=True):
+    proc = subprocess.run([WINE_RUN, *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+    if check and proc.returncode != 0:
+        raise AssertionError(f"{args} failed: {proc.returncode} {proc.stderr!r}")
+    return proc
+
+
+def linux_path(windows):
+    """The Linux view of a path on a drive of the Wine prefix."""
+    return Path(wine("winepath", "-u", windows).stdout.decode().strip())
+
+
+def read_report(windows_file):
+    """The records of a report file as dicts (guard-report's CSV columns);
+    [] when there is no file."""
+    if not linux_path(windows_file).exists():
+        return []
+    proc = wine(str(BIN_DIR / "guard-report.exe"), "--csv", windows_file)
+    rows = list(csv.DictReader(io.StringIO(proc.stdout.decode("utf-8"), newline="")))
+    assert all(row["status"] == "valid" for row in rows), rows
+    return rows
+
+
+class Probe:
+    """guard_probe.exe under its own name in a folder of its own, with the
+    test libraries beside it."""
+
+    def __init__(self, folder):
+        self.folder = Path(folder)
+        self.folder.mkdir(parents=True, exist_ok=True)
+        self.name = f"guard_probe_{uuid.uuid4().hex[:10]}.exe"
+        for library in (PLAIN, RECURSIVE):
+            (self.folder / library).write_bytes((BIN_DIR / library).read_bytes())
+        (self.folder / self.name).write_bytes((BIN_DIR / "guard_probe.exe").read_bytes())
+
+    @property
+    def exe(self):
+        return self.folder / self.name
+
+    def library(self, name=PLAIN):
+        """The Windows path of a library beside the probe."""
+        return windows_path(self.folder / name)
+
+    def run(self, *steps, env=None, cwd=None):
+        """Runs the steps; returns the output lines (the first is "started: N")."""
+        merged = dict(os.environ)
+        merged.update(env or {})
+        proc = subprocess.run([WINE_RUN, str(self.exe), *steps], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              env=merged, timeout=120, cwd=cwd or self.folder)
+        assert proc.returncode == 0, proc
+        return proc.stdout.decode("utf-8").splitlines()
+
+    def report_file(self, env):
+        """The report file the guard uses under `env` (a Windows path)."""
+        lines = self.run("report", env=env)
+        assert lines[1].startswith("report: "), lines
+        return lines[1][len("report: "):]
+
+    def prepare_report(self, env):
+        """The report file the guard uses under `env` (a Windows path), its
+        folder made and any earlier file of that name removed."""
+        report = self.report_file(env)
+        path = linux_path(report)
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.unlink(missing_ok=True)
+        return report
