@@ -3,6 +3,7 @@
 #include "commands/product/product_status.h"
 #include "commands/product/update_commands.h"
 #include "commands/scan/command_scan.h"
+#include "commands/support/command_get_history.h"
 #include "commands/support/session_queries.h"
 #include "commands/support/session_start_commands.h"
 #include "commands/support/session_stop_commands.h"
@@ -25,7 +26,7 @@ ConsoleCommands::ConsoleCommands(TesdkRunner* runner)
     commands_.push_back(std::make_unique<CommandGetScenarios>(runner));
     commands_.push_back(std::make_unique<CommandEndSession>(runner));
     commands_.push_back(std::make_unique<CommandStartCollect>(runner));
-    // 14 Support.GetHistory
+    commands_.push_back(std::make_unique<CommandGetHistory>(runner));
 }
 
 ConsoleCommands::~ConsoleCommands()
