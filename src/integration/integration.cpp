@@ -12,6 +12,7 @@ namespace {
 constexpr uint32_t ErrorFileNotFound = 2;
 constexpr uint32_t ErrorInvalidParameter = 87;
 constexpr uint32_t ErrorNoInstance = 5023;
+constexpr uint32_t ErrorUnverifiedImage = 577;  // ERROR_INVALID_IMAGE_HASH
 
 std::string_view TextOrEmpty(const char* text) { return text != nullptr ? std::string_view(text) : std::string_view(); }
 
@@ -49,11 +50,18 @@ uint32_t Integration::Initialize(const std::string& path, const SdkLoadOptions& 
     options_ = options;
 
     const DWORD flags = options_.requireSignedLibrary ? LOAD_LIBRARY_REQUIRE_SIGNED_TARGET : 0;
+    SetLastError(0);
     library_.reset(LoadLibraryExW(widePath.c_str(), nullptr, flags));
-    if (!library_)
+    if (!library_) {
+        SetLastError(0);
         library_.reset(LoadLibraryExW(widePath.c_str(), nullptr, flags | LOAD_WITH_ALTERED_SEARCH_PATH));
-    if (!library_)
-        return GetLastError();
+    }
+    if (!library_) {
+        // A load refused without an error code (the DLL load guard blocks
+        // quietly) must not pass for success.
+        const DWORD error = GetLastError();
+        return error != 0 ? error : ErrorUnverifiedImage;
+    }
 
     getInstance_ = reinterpret_cast<GetInstanceFunction>(
         reinterpret_cast<void*>(GetProcAddress(library_.get(), GetInstanceExport)));

@@ -78,3 +78,13 @@ def test_ctrl_c_after_a_command_cancels_it_and_the_shell_goes_on(install, agent)
                              b"GetVersion product\r\nerror 2250\r\n"
                              b"exit\r\n")
     assert result.returncode == 0
+
+
+def test_agent_library_blocked_by_the_guard_is_a_start_failure(install):
+    # Outside Program Files and unsigned: block mode refuses tesdk.dll without
+    # an error code of its own; the console must not start without it.
+    result = install.run("/c", "GetVersion", "product",
+                         env={"BDC4ADF5_0D7C_42BD_BB5B_F3E3241E1B77_teInterDll_block": "1"})
+    assert result.stdout == b""
+    # ERROR_INVALID_IMAGE_HASH (577); a Linux exit status keeps its low 8 bits.
+    assert result.returncode == 577 & 0xFF
