@@ -4,6 +4,7 @@
 // three values are unused. Dumps go to the folder named by the settings file
 // (a line "DumpFolder=<path>"), else %PRODUCT_CRASH_DUMP_DIR%, else
 // %ProgramData%\ProductAgent\CrashDumps, as <exe name>_<pid>_<tick>.dmp.
+#include "common/agent_folders.h"
 #include "console/unique_resource.h"
 
 #include <windows.h>
@@ -23,32 +24,17 @@ std::mutex g_lock;
 std::wstring g_settingsFolder;
 bool g_enabled = false;
 
-std::wstring Environment(const wchar_t* name)
-{
-    wchar_t buffer[32768];
-    const DWORD length = GetEnvironmentVariableW(name, buffer, 32768);
-    return length > 0 && length < 32768 ? std::wstring(buffer, length) : std::wstring();
-}
-
 std::wstring DumpFolder()
 {
     if (!g_settingsFolder.empty())
         return g_settingsFolder;
-    std::wstring folder = Environment(L"PRODUCT_CRASH_DUMP_DIR");
+    std::wstring folder = standin::common::EnvironmentText(L"PRODUCT_CRASH_DUMP_DIR");
     if (!folder.empty())
         return folder;
-    folder = Environment(L"ProgramData");
+    folder = standin::common::EnvironmentText(L"ProgramData");
     if (folder.empty())
         return {};
     return folder + L"\\ProductAgent\\CrashDumps";
-}
-
-void CreateFolders(const std::wstring& path)
-{
-    for (size_t i = 3; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == L'\\' || path[i] == L'/')
-            CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
-    }
 }
 
 bool WriteDump(EXCEPTION_POINTERS* exception)
@@ -56,7 +42,7 @@ bool WriteDump(EXCEPTION_POINTERS* exception)
     const std::wstring folder = DumpFolder();
     if (folder.empty())
         return false;
-    CreateFolders(folder);
+    standin::common::CreateDirectories(folder);
     wchar_t module[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, module, MAX_PATH);
     std::wstring name(module);

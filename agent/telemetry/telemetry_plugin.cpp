@@ -3,6 +3,7 @@
 // and started, hands out the telemetry interface, which appends each event as
 // one JSON line to the telemetry file: %PRODUCT_TELEMETRY_DIR%\events.jsonl,
 // or %ProgramData%\ProductAgent\Telemetry\events.jsonl.
+#include "common/agent_folders.h"
 #include "console/unique_resource.h"
 #include "telemetry/plugin_interfaces.h"
 
@@ -17,28 +18,13 @@ namespace {
 
 constexpr uint32_t NotFound = 0x80004002;  // E_NOINTERFACE
 
-std::wstring Environment(const wchar_t* name)
-{
-    wchar_t buffer[32768];
-    const DWORD length = GetEnvironmentVariableW(name, buffer, 32768);
-    return length > 0 && length < 32768 ? std::wstring(buffer, length) : std::wstring();
-}
-
 std::wstring TelemetryFolder()
 {
-    std::wstring folder = Environment(L"PRODUCT_TELEMETRY_DIR");
+    std::wstring folder = standin::common::EnvironmentText(L"PRODUCT_TELEMETRY_DIR");
     if (!folder.empty())
         return folder;
-    folder = Environment(L"ProgramData");
+    folder = standin::common::EnvironmentText(L"ProgramData");
     return folder.empty() ? std::wstring() : folder + L"\\ProductAgent\\Telemetry";
-}
-
-void CreateFolders(const std::wstring& path)
-{
-    for (size_t i = 3; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == L'\\' || path[i] == L'/')
-            CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
-    }
 }
 
 // Appends one line with a single write, so lines of concurrent writers
@@ -48,7 +34,7 @@ uint32_t AppendLine(const std::string& line)
     const std::wstring folder = TelemetryFolder();
     if (folder.empty())
         return ERROR_PATH_NOT_FOUND;
-    CreateFolders(folder);
+    standin::common::CreateDirectories(folder);
     const std::wstring path = folder + L"\\events.jsonl";
     const UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -1,5 +1,6 @@
 #include "hub.h"
 
+#include "common/agent_folders.h"
 #include "console/unique_resource.h"
 #include "scripted_responder.h"
 #include "simulated_agent.h"
@@ -59,12 +60,6 @@ HMODULE ThisModule()
 
 std::string Text(const char* text) { return text != nullptr ? text : ""; }
 
-std::wstring Environment(const wchar_t* name)
-{
-    std::vector<wchar_t> buffer(32768);
-    const DWORD length = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
-    return length > 0 && length < buffer.size() ? std::wstring(buffer.data(), length) : std::wstring();
-}
 
 }  // namespace
 
@@ -100,7 +95,8 @@ uint32_t Hub::CreateInstance(cv::tesdk::ISdkInstance** instance)
         std::lock_guard<std::mutex> guard(lock_);
         // The responder outlives reloads; only a change of script or log (a
         // test switching scenarios) replaces it.
-        const std::wstring key = Environment(L"PRODUCT_TESDK_SCRIPT") + L"|" + Environment(L"PRODUCT_TESDK_LOG");
+        const std::wstring key =
+            common::EnvironmentText(L"PRODUCT_TESDK_SCRIPT") + L"|" + common::EnvironmentText(L"PRODUCT_TESDK_LOG");
         if (!responder_ || (instances_.empty() && key != environmentKey_)) {
             environmentKey_ = key;
             ++epoch_;

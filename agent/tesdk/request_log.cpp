@@ -1,5 +1,6 @@
 #include "request_log.h"
 
+#include "common/agent_folders.h"
 #include "console/unique_resource.h"
 
 #include <json/reader.h>
@@ -11,10 +12,7 @@ namespace standin {
 
 RequestLog::RequestLog()
 {
-    std::vector<wchar_t> buffer(32768);
-    const DWORD length = GetEnvironmentVariableW(L"PRODUCT_TESDK_LOG", buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length > 0 && length < buffer.size())
-        path_.assign(buffer.data(), length);
+    path_ = common::EnvironmentText(L"PRODUCT_TESDK_LOG");
 }
 
 void RequestLog::Write(const char* event, Json::Value entry)

@@ -1,6 +1,7 @@
 #include "scripted_responder.h"
 
 #include "agent_documents.h"
+#include "common/agent_folders.h"
 
 #include <windows.h>
 
@@ -122,11 +123,10 @@ MethodResult ResultOf(const MethodCall& call, const Json::Value& answer)
 
 std::unique_ptr<ScriptedResponder> ScriptedResponder::FromEnvironment()
 {
-    std::vector<wchar_t> path(32768);
-    const DWORD length = GetEnvironmentVariableW(L"PRODUCT_TESDK_SCRIPT", path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0 || length >= path.size())
+    const std::wstring path = common::EnvironmentText(L"PRODUCT_TESDK_SCRIPT");
+    if (path.empty())
         return nullptr;
-    std::ifstream file(path.data(), std::ios::binary);
+    std::ifstream file(path.c_str(), std::ios::binary);
     std::stringstream content;
     content << file.rdbuf();
     Json::Value script;

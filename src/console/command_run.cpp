@@ -1,12 +1,9 @@
 #include "console/command_run.h"
 
-#include "console/logging.h"
 #include "telemetry/telemetry_app.h"
 
 int ExecuteAndReport(ICommand& command, const std::string& commandName, const ArgumentTokens& args)
 {
-    // The log stays open while the command runs, so its diagnostics reach it.
-    logging::ScopedBridgeReference log;
     // Every run of a registered command is reported, whatever its outcome.
     Product::TelemetryST::TelemetryApp telemetry;
     telemetry.Begin(commandName, args);

@@ -1,6 +1,7 @@
 #include "telemetry/telemetry_app.h"
 
 #include "console/arguments.h"
+#include "console/function_trace.h"
 #include "console/logging.h"
 #include "console/result_codes.h"
 #include "json/text_conversion.h"
@@ -30,7 +31,7 @@ std::wstring ExecutablePath()
 
 }  // namespace
 
-TelemetryApp::TelemetryApp() : event_(Json::objectValue) {}
+TelemetryApp::TelemetryApp() : event_(Json::objectValue) { bridge_.Acquire(); }
 
 TelemetryApp::~TelemetryApp() = default;
 
@@ -53,6 +54,7 @@ void TelemetryApp::End(int32_t resultCode)
 
 void AddToolVersion(Json::Value& event)
 {
+    const logging::FunctionTrace trace(L"Product::TelemetryST::TelemetryApp::AddToolVersion");
     FileVersionInfo version;
     const uint32_t status = GetFileVersion(ExecutablePath(), version);
     if (status != 0) {
@@ -82,6 +84,7 @@ void AddOptions(Json::Value& event, const ArgumentTokens& args)
 void SendTelemetryEvent(const Json::Value& event)
 {
     static constexpr wchar_t Function[] = L"Product::TelemetryST::TelemetryApp::SendTelemetryEvent";
+    const logging::FunctionTrace trace(Function);
     const std::wstring text = Utf8ToWide(Json::FastWriter().write(event));
     logging::Diagnostic(logging::level::Dump, Function, L"Dumped telemetry event data: %s", text.c_str());
 

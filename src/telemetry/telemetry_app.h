@@ -3,6 +3,7 @@
 // the diagnostics log and delivered through the telemetry plug-in. Nothing of
 // it ever reaches the console or changes a command's result.
 #include "console/command.h"
+#include "console/logging.h"
 
 #include <json/value.h>
 
@@ -27,6 +28,8 @@ public:
 
 private:
     Json::Value event_;
+    // The diagnostics log stays open for the whole command run.
+    logging::BridgeReference bridge_;
 };
 
 // "tool_version": the running executable's fixed file version.

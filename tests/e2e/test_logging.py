@@ -12,9 +12,11 @@ def test_a_commands_lines_and_its_telemetry_dump_reach_the_log(install, tmp_path
     assert (result.stdout, result.returncode) == (b"", 0)
     lines = history.log.lines()
     assert ("INFO", FUNCTION, history.start_process()) in lines
-    dumps = [message for level, function, message in lines
+    # The dump is written inside the sending function's trace scope, which
+    # the log indents.
+    dumps = [message.strip() for level, function, message in lines
              if function == "Product::TelemetryST::TelemetryApp::SendTelemetryEvent"
-             and message.startswith("Dumped telemetry event data: ")]
+             and message.strip().startswith("Dumped telemetry event data: ")]
     assert len(dumps) == 1
     assert '"tool":"Product.Console Support.GetHistory"' in dumps[0]
     text = history.log.path.read_bytes().decode("utf-8")

@@ -4,6 +4,7 @@
 // the task through this process's table of running scans.
 #include "simulation/simulation.h"
 
+#include "common/agent_folders.h"
 #include "console/unique_resource.h"
 
 #include <windows.h>
@@ -105,8 +106,8 @@ DWORD WINAPI RunScan(void* parameter)
 {
     std::unique_ptr<std::shared_ptr<ScanTaskState>> holder(static_cast<std::shared_ptr<ScanTaskState>*>(parameter));
     const std::shared_ptr<ScanTaskState> task = *holder;
-    const std::wstring folder = AgentDataFolder() + L"\\ScanLogs";
-    CreateFolders(folder);
+    const std::wstring folder = common::AgentDataDirectory() + L"\\ScanLogs";
+    common::CreateDirectories(folder);
     const std::wstring logPath = folder + L"\\" + Wide(task->taskId) + L".log";
     {
         ScanLog log(logPath);

@@ -1,5 +1,6 @@
 #include "state_store.h"
 
+#include "common/agent_folders.h"
 #include "console/unique_resource.h"
 
 #include <json/reader.h>
@@ -9,13 +10,6 @@
 
 namespace standin {
 namespace {
-
-std::wstring Environment(const wchar_t* name)
-{
-    std::vector<wchar_t> buffer(32768);
-    const DWORD length = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
-    return length > 0 && length < buffer.size() ? std::wstring(buffer.data(), length) : std::wstring();
-}
 
 std::string ReadFileText(const std::wstring& path)
 {
@@ -97,26 +91,7 @@ int64_t NowMs()
     return ticks / 10000 - 11644473600000LL;
 }
 
-void CreateFolders(const std::wstring& path)
-{
-    for (size_t i = 3; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == L'\\' || path[i] == L'/')
-            CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
-    }
-}
-
-std::wstring AgentDataFolder()
-{
-    std::wstring folder = Environment(L"PRODUCT_AGENT_STATE_DIR");
-    if (folder.empty()) {
-        const std::wstring programData = Environment(L"ProgramData");
-        folder = (programData.empty() ? std::wstring(L"C:\\ProgramData") : programData) + L"\\ProductAgent";
-    }
-    CreateFolders(folder);
-    return folder;
-}
-
-StateStore::StateStore() : folder_(AgentDataFolder()), path_(folder_ + L"\\agent-state.json") {}
+StateStore::StateStore() : folder_(common::AgentDataDirectory()), path_(folder_ + L"\\agent-state.json") {}
 
 Json::Value StateStore::Read()
 {

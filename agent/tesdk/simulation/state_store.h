@@ -28,9 +28,4 @@ private:
 // Milliseconds since 1970 (wall clock, shared by all processes).
 int64_t NowMs();
 
-// The agent's data folder (PRODUCT_AGENT_STATE_DIR, else
-// %ProgramData%\ProductAgent), created when missing.
-std::wstring AgentDataFolder();
-void CreateFolders(const std::wstring& path);
-
 }  // namespace standin

@@ -1,6 +1,7 @@
 #include "simulation/support_delivery.h"
 
 #include "agent_documents.h"
+#include "common/agent_folders.h"
 #include "simulation/simulation.h"
 
 #include <windows.h>
@@ -56,13 +57,13 @@ Json::Value DeliverSession(const Json::Value& support, const Json::Value& state,
     const std::string sessionId = support["sessionId"].asString();
     std::wstring folder = Wide(support["folder"].asString());
     if (folder.empty())
-        folder = AgentDataFolder() + L"\\SupportDeliveries";
+        folder = common::AgentDataDirectory() + L"\\SupportDeliveries";
     const std::string name =
         support["fileName"].isString() && !support["fileName"].asString().empty()
             ? support["fileName"].asString()
             : "SupportSession_" + sessionId;
     const std::wstring target = folder + L"\\" + Wide(name);
-    CreateFolders(target);
+    common::CreateDirectories(target);
 
     Json::Value session;
     session["sessionId"] = sessionId;
