@@ -65,3 +65,11 @@ def test_session_started_seen_active_and_delivered(simulated, tmp_path):
     delivered = sorted(p.name for p in out.rglob("*") if p.is_file())
     assert "session.json" in delivered and "network.log" in delivered
     assert simulated.run("/c", "Support.GetState").stdout.startswith(b"Current state: idle\r\n")
+
+    # The finished session is in the history the worker reads.
+    history = tmp_path / "history.csv"
+    assert simulated.run("/c", "Support.GetHistory", f"path={windows_path(history)}", "format=csv").stdout == b""
+    rows = history.read_text(encoding="utf-8").splitlines()
+    assert rows[0].startswith("id,kind,scenarios,")
+    assert len(rows) == 2 and ",troubleshoot,network," in rows[1] and ",finished," in rows[1]
+    assert lines[2][len("Path: "):] in rows[1]

@@ -5,6 +5,7 @@ import json
 import pytest
 
 from conftest import answer, windows_path
+from test_history import Log
 
 VERSION = "1.0.0.1"  # the project's version, as the executable's resource carries it
 
@@ -44,10 +45,30 @@ def test_failure_codes_are_reported_with_their_messages(install, agent, telemetr
     assert events[0]["options"] == []
 
 
-def test_without_the_plugin_nothing_changes_for_the_user(install, agent, telemetry):
+def test_without_the_plugin_nothing_changes_for_the_user(install, agent, telemetry, tmp_path):
+    log = Log(tmp_path / "logs")
+    install.env["PRODUCT_LOG_DIR"] = windows_path(log.folder)
     agent.script({"answers": {"Product/GetStatus": answer({"Locations": {"Product": {"Version": "9"}}})}})
     with_plugin = install.run("/c", "GetVersion", "product")
     install.remove("product.matrix.comm.dll")
     without_plugin = install.run("/c", "GetVersion", "product")
     assert (without_plugin.stdout, without_plugin.returncode) == (with_plugin.stdout, with_plugin.returncode) == (b"9", 0)
     assert len(telemetry()) == 1
+    failures = [message for level, message in log.of("Product::TelemetryST::TelemetryApp::SendTelemetryEvent")
+                if "Failed to load" in message]
+    assert [message.strip() for message in failures] == [
+        "Failed to load the product.matrix.com plugin. Error 126."]
+
+
+def test_a_cancelled_command_reports_cancelled(install, agent, telemetry):
+    # A scan that never ends, stopped with Ctrl+C: the command's result is 1223.
+    agent.script({"answers": {"FileScan.OnDemand/RunScanTask": {"no_answer": True},
+                              "FileScan.OnDemand/StopScanTask": {"no_answer": True}}})
+    console = install.start()
+    console.send("FileScan.OnDemand.RunScanTask custom\n")
+    assert agent.wait_for("post")
+    console.interrupt()
+    result = console.finish(timeout=60)
+    assert b"error: 1223" in result.stdout
+    (event,) = telemetry()
+    assert (event["exit_code"], event["exit_reason"], event["options"]) == (1223, "cancelled", ["custom"])
