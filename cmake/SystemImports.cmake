@@ -3,9 +3,9 @@
 # imports itself; shlwapi.dll, ole32.dll and winmm.dll each bring user32.dll
 # and gdi32.dll along, which is most of a start of the console. So:
 #
-# - the shell path helpers come from their API set, which the system serves
-#   from kernelbase.dll, loaded in every process anyway (shlwapi.dll only
-#   forwards them there);
+# - the shell path helpers and the version-resource functions come from their
+#   API sets, which the system serves from kernelbase.dll, loaded in every
+#   process anyway (shlwapi.dll and version.dll only forward them there);
 # - ole32.dll (scan task identifiers) and winmm.dll (function timing of the
 #   diagnostics log) are delay-loaded: mapped at the first call of one of
 #   their functions instead of at every start.
@@ -35,8 +35,10 @@ endfunction()
 
 add_system_import_library(shell_path_functions api-ms-win-core-shlwapi-legacy-l1-1-0.dll
   FUNCTIONS PathAddBackslashW PathFileExistsW PathIsRelativeW PathRemoveFileSpecW)
+add_system_import_library(version_functions api-ms-win-core-version-l1-1-0.dll
+  FUNCTIONS GetFileVersionInfoSizeW GetFileVersionInfoW VerQueryValueW)
 add_system_import_library(ole32_delayed ole32.dll DELAY FUNCTIONS CoCreateGuid)
 add_system_import_library(winmm_delayed winmm.dll DELAY FUNCTIONS timeGetTime)
 
 add_library(system_imports INTERFACE)
-target_link_libraries(system_imports INTERFACE shell_path_functions ole32_delayed winmm_delayed)
+target_link_libraries(system_imports INTERFACE shell_path_functions version_functions ole32_delayed winmm_delayed)

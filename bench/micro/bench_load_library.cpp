@@ -3,6 +3,8 @@
 // its overhead on this common case is paid again and again.
 #include "console/unique_resource.h"
 #include "dllguard/hook/hook_transaction.h"
+#include "dllguard/intercept/dll_protect.h"
+#include "dllguard/intercept/guard_options.h"
 
 #include <benchmark/benchmark.h>
 
@@ -80,5 +82,20 @@ void BM_LoadLibraryW_PassThroughHook(benchmark::State& state)
     LoadLoadedLibrary(state);
 }
 BENCHMARK(BM_LoadLibraryW_PassThroughHook);
+
+// The guard's own hooks, in report mode with the signature check, as the
+// console starts them.
+void BM_LoadLibraryW_GuardHook(benchmark::State& state)
+{
+    using namespace dllguard;
+    if (DllProtectStart(option::ReportMode | option::CheckSignature, L"product_microbench.exe") != 1 ||
+        !DllProtectActive()) {
+        state.SkipWithError("the guard did not start");
+        return;
+    }
+    LoadLoadedLibrary(state);
+    DllProtectStop();
+}
+BENCHMARK(BM_LoadLibraryW_GuardHook);
 
 }  // namespace
