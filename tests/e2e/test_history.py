@@ -2,7 +2,6 @@
 waits for it; the worker writes the agent's session history. Checked through
 the worker's output file and the command line the console logged."""
 import json
-import os
 import re
 import time
 from pathlib import Path
@@ -154,8 +153,9 @@ def test_the_interactive_shell_keeps_a_quoted_path_together(install, history, tm
     folder.mkdir()
     target = f"{windows_path(folder)}\\h.csv"
     result = install.run(stdin=f'Support.GetHistory "path={target}" --format=csv\nexit\n')
+    assert history.worker_lines() == [("INFO", history.start_process(f'--format=csv --output="{target}"')),
+                                      ("INFO", "Worker finished job")]
     assert b"error" not in result.stdout
-    assert history.worker_lines()[0] == ("INFO", history.start_process(f'--format=csv --output="{target}"'))
     assert (folder / "h.csv").read_bytes() == CSV
 
 
@@ -195,12 +195,14 @@ def test_without_the_log_library_nothing_changes_for_the_user(install, history, 
 
 
 def test_no_worker_outlives_a_console_that_is_killed(install, history):
-    running = install.start("/c", "Support.GetHistory", env={"PRODUCT_WORKER_HANG_MS": "120000"})
+    running = install.start("/c", "Support.GetHistory", env={"PRODUCT_WORKER_HANG_MS": "30000"})
     try:
         assert wait_for(lambda: live_workers(install), timeout=30)
+        # The console puts the worker into its job right after starting it.
+        time.sleep(2)
     finally:
         running.proc.kill()
-        running.proc.communicate()
+        running.proc.wait()
     # Closing the job (here: with the console's end) ends the worker.
-    assert wait_for(lambda: not live_workers(install), timeout=30)
+    assert wait_for(lambda: not live_workers(install), timeout=20)
     assert not (history.folder / "SupportHistory.txt").exists()
