@@ -93,7 +93,7 @@ void Diagnostic(uint32_t level, const wchar_t* function, const wchar_t* format, 
     va_end(args);
 }
 
-namespace testing {
+namespace test_hooks {
 
 void SetLibraryPath(const std::wstring& path)
 {
@@ -101,6 +101,6 @@ void SetLibraryPath(const std::wstring& path)
     libraryPathForTesting = path;
 }
 
-}  // namespace testing
+}  // namespace test_hooks
 
 }  // namespace logging

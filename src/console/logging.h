@@ -64,10 +64,10 @@ HRESULT WriteLineV(const CLogDLL* bridge, WORD kind, const DWORD* level, HMODULE
 // The format is wide printf-style; %s takes a wide string.
 void Diagnostic(uint32_t level, const wchar_t* function, const wchar_t* format, ...);
 
-namespace testing {
+namespace test_hooks {
 // Bridges created from now on load this file instead of log.dll beside the
 // console (empty: back to the default). Tests only.
 void SetLibraryPath(const std::wstring& path);
-}  // namespace testing
+}  // namespace test_hooks
 
 }  // namespace logging

@@ -17,7 +17,7 @@ namespace {
 class BridgeTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_FALSE(logging::BridgeAvailable()) << "a reference leaked from another test"; }
-    void TearDown() override { logging::testing::SetLibraryPath({}); }
+    void TearDown() override { logging::test_hooks::SetLibraryPath({}); }
 
     LogFolder log_;
 };
@@ -131,7 +131,7 @@ TEST_F(BridgeTest, WriteLineHandsItsArgumentsToTheLibraryUnchanged)
 TEST_F(BridgeTest, WithoutTheLibraryEveryCallComesBackAtOnce)
 {
     TempFolder empty;
-    logging::testing::SetLibraryPath(empty / L"log.dll");
+    logging::test_hooks::SetLibraryPath(empty / L"log.dll");
 
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 50; ++i) {

@@ -98,12 +98,12 @@ TEST(FunctionTraceLines, WithoutTheLibraryATraceWritesNothing)
 {
     LogFolder log;
     TempFolder empty;
-    logging::testing::SetLibraryPath(empty / L"log.dll");
+    logging::test_hooks::SetLibraryPath(empty / L"log.dll");
     {
         logging::FunctionTrace trace(L"Quiet");
         EXPECT_STREQ(trace.DisplayName(), L"Quiet()");
     }
-    logging::testing::SetLibraryPath({});
+    logging::test_hooks::SetLibraryPath({});
     EXPECT_TRUE(log.Text().empty());
     EXPECT_FALSE(LogLibraryLoaded());
 }
