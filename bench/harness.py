@@ -50,17 +50,37 @@ def load_average():
         return [float(x) for x in f.read().split()[:3]]
 
 
+class Folder:
+    """An install folder: where it lies on Linux, and the path the programs
+    are started with."""
+
+    def __init__(self, linux, windows):
+        self.linux, self.windows = Path(linux), windows
+
+    def program(self, exe):
+        return self.windows + "\\" + exe
+
+
 class Rig:
     """Install folders, environment and the Wine runner for every run."""
 
-    def __init__(self, build_dir, work):
+    def __init__(self, build_dir, work, program_files, cpu=None):
         self.build = Path(build_dir).resolve()
         self.bin = self.build / "bin"
         self.wine_run = str(self.build / "wine-run")
         self.prefix = self.build / "wineprefix"
         self.work = Path(work)
-        self.install = self._lay_out("install", CONSOLE_FILES + AGENT_FILES + [TRIVIAL])
-        self.bare = self._lay_out("bare", CONSOLE_FILES)
+        self.cpu = cpu
+        # As deployed: below Program Files of the prefix, started by its C:
+        # path, where the guard trusts the libraries beside the executable.
+        deployed = Path(program_files)
+        self.install = self._lay_out(Folder(deployed / "install", f"C:\\Program Files\\{deployed.name}\\install"),
+                                     CONSOLE_FILES + AGENT_FILES + [TRIVIAL])
+        self.bare = self._lay_out(Folder(deployed / "bare", f"C:\\Program Files\\{deployed.name}\\bare"),
+                                  CONSOLE_FILES)
+        # Anywhere else, where the guard checks and reports every library.
+        self.outside = self._lay_out(Folder(self.work / "outside", windows_path(self.work / "outside")),
+                                     CONSOLE_FILES + AGENT_FILES)
         (self.work / "programdata").mkdir()
         (self.work / "state").mkdir()
         (self.work / "telemetry").mkdir()
@@ -74,13 +94,12 @@ class Rig:
             "PRODUCT_TELEMETRY_DIR": windows_path(self.work / "telemetry"),
         }
 
-    def _lay_out(self, name, files):
-        folder = self.work / name
-        folder.mkdir(parents=True)
+    def _lay_out(self, folder, files):
+        folder.linux.mkdir(parents=True)
         for file in files:
             source = self.bin / file
             if source.exists():
-                shutil.copy2(source, folder / file)
+                shutil.copy2(source, folder.linux / file)
         return folder
 
     def missing(self):
@@ -96,27 +115,59 @@ class Rig:
 
     def command(self, folder, exe, args, env):
         """The argument list of one run: env VAR=... wine-run exe args."""
-        return ["env", *[f"{k}={v}" for k, v in env.items()], self.wine_run, str(folder / exe), *args]
+        return [*pinned(self.cpu), "env", *[f"{k}={v}" for k, v in env.items()], self.wine_run,
+                folder.program(exe), *args]
 
-    def server_running(self):
-        """True when a wineserver of this prefix is already up."""
+
+def pinned(cpu):
+    """The command prefix that keeps a program on one CPU (none when None)."""
+    return [] if cpu is None else ["taskset", "-c", str(cpu)]
+
+
+class WineServer:
+    """The persistent wineserver of the build's prefix: started (which also
+    creates the prefix) unless one is already up, and then stopped again.
+
+    Every Windows call that needs the server is a round trip to it; when the
+    server and the program sit on different CPUs each trip waits for the
+    other CPU to wake up, which on a virtual machine adds tens of
+    milliseconds to a process start, at random. So the server and every
+    measured program share one CPU."""
+
+    def __init__(self, prefix, cpu):
+        self.prefix = Path(prefix)
+        self.cpu = cpu
+        self.started = False
+
+    def running(self):
+        """The pid of the prefix's wineserver, or None."""
         wanted = f"WINEPREFIX={self.prefix}".encode()
         for pid in filter(str.isdigit, os.listdir("/proc")):
             try:
                 if Path(f"/proc/{pid}/comm").read_text().strip().startswith("wineserver"):
                     if wanted in Path(f"/proc/{pid}/environ").read_bytes().split(b"\0"):
-                        return True
+                        return pid
             except OSError:
                 continue
-        return False
+        return None
 
-    def start_server(self):
-        subprocess.run([str(ROOT / "tests/rig/wine-start"), str(self.prefix), wine_loader()],
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       start_new_session=True, check=True)
+    def __enter__(self):
+        pid = self.running()
+        if pid is None:
+            subprocess.run([*pinned(self.cpu), str(ROOT / "tests/rig/wine-start"), str(self.prefix), wine_loader()],
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           start_new_session=True, check=True)
+            self.started = True
+        elif self.cpu is not None:
+            allowed = re.search(r"Cpus_allowed_list:\s*(\S+)", Path(f"/proc/{pid}/status").read_text())
+            if allowed is None or allowed.group(1) != str(self.cpu):
+                print(f"  note: the prefix's wineserver was already running, not kept on CPU {self.cpu}: "
+                      "stop it (tests/rig/wine-stop) for steadier figures", flush=True)
+        return self
 
-    def stop_server(self):
-        subprocess.run([str(ROOT / "tests/rig/wine-stop"), str(self.prefix)], check=False)
+    def __exit__(self, *exc):
+        if self.started:
+            subprocess.run([str(ROOT / "tests/rig/wine-stop"), str(self.prefix)], check=False)
 
 
 def wine_loader():
@@ -148,6 +199,8 @@ def scenarios(rig):
                  get_version, rig.env("scripted", guard=True), expect=VERSION.encode()),
         Scenario("simulated_guard", "simulated agent, guard on (report mode)", i, "Product.Console.exe",
                  get_version, rig.env(guard=True)),
+        Scenario("scripted_guard_outside", "scripted, guard on, outside Program Files", rig.outside,
+                 "Product.Console.exe", get_version, rig.env("scripted", guard=True), expect=VERSION.encode()),
     ]
 
 
@@ -205,10 +258,12 @@ def measure_startup(rig, args, results):
                 scenario.times += hyperfine(rig, scenario, args.runs, args.warmup, Path(tmp) / "h.json")
             print(f"  round {round_ + 1}/{args.rounds} done (load {load_average()[0]:.2f})", flush=True)
     floor = statistics.median(runs[0].times)
+    fastest = min(runs[0].times)
     table = {}
     for scenario in runs:
         entry = {"title": scenario.title, **summarize(scenario.times)}
         entry["ratio_to_trivial"] = round(statistics.median(scenario.times) / floor, 3)
+        entry["ratio_of_fastest_runs"] = round(min(scenario.times) / fastest, 3)
         peak, _, _ = peak_memory_kib(rig, scenario.folder, scenario.exe, scenario.args, scenario.env)
         entry["peak_rss_kib"] = peak
         table[scenario.name] = entry
@@ -217,16 +272,16 @@ def measure_startup(rig, args, results):
                   "scenario, interleaved; peak RSS of the Wine process from GNU time (median of 3)",
         "scenarios": table,
     }
-    for name in ("scripted", "simulated"):
-        table[name + "_guard"]["ratio_to_guard_off"] = round(
-            table[name + "_guard"]["median_ms"] / table[name]["median_ms"], 3)
+    for guarded, unguarded in (("scripted_guard", "scripted"), ("simulated_guard", "simulated"),
+                               ("scripted_guard_outside", "scripted")):
+        table[guarded]["ratio_to_guard_off"] = round(table[guarded]["median_ms"] / table[unguarded]["median_ms"], 3)
 
 
 def loaded_modules(rig, scenario):
     """The modules a run loads, in load order, from Wine's loader trace."""
     env = dict(os.environ, **scenario.env, WINEPREFIX=str(rig.prefix), WINEDEBUG="+loaddll",
                WINEDLLOVERRIDES="mscoree,mshtml=")
-    result = subprocess.run([wine_loader(), str(scenario.folder / scenario.exe), *scenario.args], env=env,
+    result = subprocess.run([wine_loader(), scenario.folder.program(scenario.exe), *scenario.args], env=env,
                             stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
     names = re.findall(r'Loaded L"([^"]+)"', result.stderr.decode("utf-8", "replace"))
     return [name.split("\\")[-1].lower() for name in names]
@@ -235,7 +290,7 @@ def loaded_modules(rig, scenario):
 def measure_modules(rig, results):
     table = {}
     for scenario in scenarios(rig):
-        if scenario.name in ("trivial", "scripted", "scripted_guard"):
+        if scenario.name in ("trivial", "scripted", "scripted_guard", "scripted_guard_outside"):
             table[scenario.name] = loaded_modules(rig, scenario)
     results["modules"] = table
 
@@ -274,7 +329,7 @@ def growth_exponent(per_size):
 
 def measure_micro(rig, args, results):
     out = rig.work / "micro.json"
-    command = [rig.wine_run, str(rig.bin / MICROBENCH), f"--benchmark_out={windows_path(out)}",
+    command = [*pinned(rig.cpu), rig.wine_run, str(rig.bin / MICROBENCH), f"--benchmark_out={windows_path(out)}",
                "--benchmark_out_format=json", f"--benchmark_repetitions={args.micro_repetitions}",
                "--benchmark_report_aggregates_only=true", f"--benchmark_min_time={args.micro_min_time}"]
     if args.micro_filter:
@@ -338,11 +393,11 @@ def evaluate(results):
 def print_report(results):
     startup = results.get("startup")
     if startup:
-        print("\nStart-to-exit under Wine (median, ratio to the trivial executable):")
+        print("\nStart-to-exit under Wine: median, ratio to the trivial executable (and of the fastest runs):")
         for name, e in startup["scenarios"].items():
             extra = f"  guard cost x{e['ratio_to_guard_off']:.3f}" if "ratio_to_guard_off" in e else ""
             print(f"  {e['title']:<48} {e['median_ms']:7.1f} ms  x{e['ratio_to_trivial']:.2f}"
-                  f"  peak {e['peak_rss_kib'] / 1024:5.1f} MiB{extra}")
+                  f" (x{e['ratio_of_fastest_runs']:.2f})  peak {e['peak_rss_kib'] / 1024:5.1f} MiB{extra}")
         s = startup["scenarios"]
         steps = [("process start-up of the console", "trivial", "no_agent"),
                  ("agent library, shell, an unknown command", "no_agent", "invalid_command"),
@@ -394,37 +449,37 @@ def main():
     parser.add_argument("--micro-repetitions", type=int, default=3)
     parser.add_argument("--micro-min-time", default="0.2")
     parser.add_argument("--micro-filter", default="")
+    parser.add_argument("--cpu", type=int, default=0,
+                        help="CPU for the wineserver and the measured programs (-1: no pinning)")
     parser.add_argument("--skip", action="append", default=[], choices=["startup", "interactive", "micro"])
     args = parser.parse_args()
 
     if shutil.which("hyperfine") is None:
         raise SystemExit("hyperfine is missing (bench/run.sh installs it)")
-    with tempfile.TemporaryDirectory(prefix="product-bench-") as work:
-        rig = Rig(args.build_dir, work)
+    build = Path(args.build_dir).resolve()
+    cpu = None if args.cpu < 0 else args.cpu
+    with WineServer(build / "wineprefix", cpu), \
+            tempfile.TemporaryDirectory(prefix="product-bench-") as work, \
+            tempfile.TemporaryDirectory(prefix="ProductBench-", dir=build / "wineprefix/drive_c/Program Files") \
+            as deployed:
+        rig = Rig(build, work, deployed, cpu)
         if rig.missing():
             raise SystemExit(f"not built in {rig.bin}: {', '.join(rig.missing())}")
         results = {"generated": datetime.datetime.now().astimezone().isoformat(timespec="seconds"),
                    **git_state(),
-                   "machine": {"cpus": os.cpu_count(), "load_before": load_average(),
+                   "machine": {"cpus": os.cpu_count(), "pinned_to_cpu": cpu, "load_before": load_average(),
                                "wine": subprocess.run([wine_loader(), "--version"], capture_output=True,
                                                       text=True).stdout.strip()}}
-        started = not rig.server_running()
-        if started:
-            rig.start_server()
-        try:
-            if "startup" not in args.skip:
-                print("Start-up...", flush=True)
-                measure_startup(rig, args, results)
-                measure_modules(rig, results)
-            if "interactive" not in args.skip:
-                print("Interactive...", flush=True)
-                measure_interactive(rig, args, results)
-            if "micro" not in args.skip:
-                print("Microbenchmarks...", flush=True)
-                measure_micro(rig, args, results)
-        finally:
-            if started:
-                rig.stop_server()
+        if "startup" not in args.skip:
+            print("Start-up...", flush=True)
+            measure_startup(rig, args, results)
+            measure_modules(rig, results)
+        if "interactive" not in args.skip:
+            print("Interactive...", flush=True)
+            measure_interactive(rig, args, results)
+        if "micro" not in args.skip:
+            print("Microbenchmarks...", flush=True)
+            measure_micro(rig, args, results)
         results["machine"]["load_after"] = load_average()
     evaluate(results)
     print_report(results)
