@@ -3,9 +3,10 @@
 # imports itself; shlwapi.dll, ole32.dll and winmm.dll each bring user32.dll
 # and gdi32.dll along, which is most of a start of the console. So:
 #
-# - the shell path helpers and the version-resource functions come from their
-#   API sets, which the system serves from kernelbase.dll, loaded in every
-#   process anyway (shlwapi.dll and version.dll only forward them there);
+# - the shell path helpers, the version-resource functions and the registry
+#   and token functions come from their API sets, which the system serves
+#   from kernelbase.dll, loaded in every process anyway (shlwapi.dll,
+#   version.dll and advapi32.dll only forward them there);
 # - ole32.dll (scan task identifiers) and winmm.dll (function timing of the
 #   diagnostics log) are delay-loaded: mapped at the first call of one of
 #   their functions instead of at every start.
@@ -37,8 +38,15 @@ add_system_import_library(shell_path_functions api-ms-win-core-shlwapi-legacy-l1
   FUNCTIONS PathAddBackslashW PathFileExistsW PathIsRelativeW PathRemoveFileSpecW)
 add_system_import_library(version_functions api-ms-win-core-version-l1-1-0.dll
   FUNCTIONS GetFileVersionInfoSizeW GetFileVersionInfoW VerQueryValueW)
+add_system_import_library(registry_functions api-ms-win-core-registry-l1-1-0.dll
+  FUNCTIONS RegCloseKey RegOpenKeyExW RegQueryValueExW)
+add_system_import_library(process_token_functions api-ms-win-core-processthreads-l1-1-0.dll
+  FUNCTIONS OpenProcessToken)
+add_system_import_library(token_information_functions api-ms-win-security-base-l1-1-0.dll
+  FUNCTIONS GetTokenInformation)
 add_system_import_library(ole32_delayed ole32.dll DELAY FUNCTIONS CoCreateGuid)
 add_system_import_library(winmm_delayed winmm.dll DELAY FUNCTIONS timeGetTime)
 
 add_library(system_imports INTERFACE)
-target_link_libraries(system_imports INTERFACE shell_path_functions version_functions ole32_delayed winmm_delayed)
+target_link_libraries(system_imports INTERFACE shell_path_functions version_functions registry_functions
+                      process_token_functions token_information_functions ole32_delayed winmm_delayed)

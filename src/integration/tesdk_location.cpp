@@ -19,7 +19,9 @@ void TraceRegistryError(LONG status)
 std::wstring ReadInstallLocation()
 {
     UniqueRegKey key;
-    LONG status = RegOpenKeyW(HKEY_LOCAL_MACHINE, UninstallKey, key.put());
+    // What RegOpenKeyW does for a named subkey, without importing advapi32.dll
+    // (which costs every start more than all of this lookup).
+    LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKey, 0, MAXIMUM_ALLOWED, key.put());
     if (status != ERROR_SUCCESS) {
         TraceRegistryError(status);
         return {};
