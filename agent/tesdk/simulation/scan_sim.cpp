@@ -49,7 +49,7 @@ std::vector<std::wstring> FixedDrives()
 class ScanLog {
 public:
     explicit ScanLog(const std::wstring& path) : file_(path.c_str(), std::ios::binary | std::ios::trunc) {}
-    void Line(const std::wstring& text) { file_ << Utf8(text) << "\r\n"; }
+    void Line(const std::wstring& text) { file_ << WideToUtf8(text) << "\r\n"; }
 
 private:
     std::ofstream file_;
@@ -93,7 +93,7 @@ Json::Value PolicyEvent(const ScanTaskState& task, const std::wstring& logPath, 
 {
     Json::Value event;
     event["taskid"] = task.taskId;
-    event["logfilepath"] = Utf8(logPath);
+    event["logfilepath"] = WideToUtf8(logPath);
     event["runstatus"] = runStatus;
     Json::Value& summary = event["extraData"]["summary"];
     summary["totalscanned"] = static_cast<Json::UInt64>(task.scanned.load());
@@ -108,10 +108,10 @@ DWORD WINAPI RunScan(void* parameter)
     const std::shared_ptr<ScanTaskState> task = *holder;
     const std::wstring folder = common::AgentDataDirectory() + L"\\ScanLogs";
     common::CreateDirectories(folder);
-    const std::wstring logPath = folder + L"\\" + Wide(task->taskId) + L".log";
+    const std::wstring logPath = folder + L"\\" + Utf8ToWide(task->taskId) + L".log";
     {
         ScanLog log(logPath);
-        log.Line(L"Custom scan " + Wide(task->taskId));
+        log.Line(L"Custom scan " + Utf8ToWide(task->taskId));
         for (const auto& path : task->paths)
             Walk(*task, path, log);
         log.Line(task->stop ? L"Stopped." : L"Finished.");
@@ -201,7 +201,7 @@ uint32_t PostScanMethod(Simulation& simulation, const MethodCall& call, const st
             for (const auto& drive : FixedDrives())
                 state->paths.push_back(drive);
         } else {
-            state->paths.push_back(Wide(path));
+            state->paths.push_back(Utf8ToWide(path));
         }
     }
     {

@@ -2,6 +2,7 @@
 // Pieces of the simulated agent, one per agent module.
 #include "agent_documents.h"
 #include "responder.h"
+#include "json/text_conversion.h"
 #include "simulation/state_store.h"
 
 #include <json/value.h>
@@ -31,7 +32,5 @@ bool HandleScanMethod(Simulation& simulation, const MethodCall& call, MethodAnsw
 uint32_t PostScanMethod(Simulation& simulation, const MethodCall& call, const std::string& requestId,
                         std::vector<Delivery>& deliveries);
 
-std::string Utf8(const std::wstring& text);
-std::wstring Wide(const std::string& text);
 
 }  // namespace standin

@@ -43,7 +43,7 @@ std::string SystemReport()
     memory.dwLength = sizeof memory;
     GlobalMemoryStatusEx(&memory);
     std::string report;
-    report += "Computer: " + Utf8(computer) + "\r\n";
+    report += "Computer: " + WideToUtf8(computer) + "\r\n";
     report += "Processors: " + std::to_string(system.dwNumberOfProcessors) + "\r\n";
     report += "Memory (MiB): " + std::to_string(memory.ullTotalPhys >> 20) + "\r\n";
     report += "Memory in use (%): " + std::to_string(memory.dwMemoryLoad) + "\r\n";
@@ -55,14 +55,14 @@ std::string SystemReport()
 Json::Value DeliverSession(const Json::Value& support, const Json::Value& state, int64_t endedMs)
 {
     const std::string sessionId = support["sessionId"].asString();
-    std::wstring folder = Wide(support["folder"].asString());
+    std::wstring folder = Utf8ToWide(support["folder"].asString());
     if (folder.empty())
         folder = common::AgentDataDirectory() + L"\\SupportDeliveries";
     const std::string name =
         support["fileName"].isString() && !support["fileName"].asString().empty()
             ? support["fileName"].asString()
             : "SupportSession_" + sessionId;
-    const std::wstring target = folder + L"\\" + Wide(name);
+    const std::wstring target = folder + L"\\" + Utf8ToWide(name);
     common::CreateDirectories(target);
 
     Json::Value session;
@@ -78,7 +78,7 @@ Json::Value DeliverSession(const Json::Value& support, const Json::Value& state,
     written = WriteText(target + L"\\agent-state.json", Json::writeString(builder, state)) && written;
     for (const auto& scenario : support["scenarios"]) {
         const std::string id = scenario.asString();
-        written = WriteText(target + L"\\" + Wide(id) + L".log",
+        written = WriteText(target + L"\\" + Utf8ToWide(id) + L".log",
                             "Scenario " + id + ": data collected from " + TimeText(support["startedMs"].asInt64()) +
                                 " to " + TimeText(endedMs) + "\r\n") &&
                   written;
@@ -86,7 +86,7 @@ Json::Value DeliverSession(const Json::Value& support, const Json::Value& state,
 
     Json::Value result;
     result["type"] = "local";
-    result["path"] = Utf8(target);
+    result["path"] = WideToUtf8(target);
     result["error"] = written ? 0 : -161;
     return result;
 }

@@ -152,7 +152,7 @@ int32_t CheckOutputFolder(const std::string& folder, Json::Value& output)
 {
     if (folder.empty())
         return 0;  // the agent's own folder
-    const std::wstring path = Wide(folder);
+    const std::wstring path = Utf8ToWide(folder);
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return ErrorBadPath;

@@ -311,16 +311,24 @@ LONG UpdateThread(HANDLE thread)
     return ERROR_SUCCESS;
 }
 
-LONG Attach(void** target, void* detour)
+// Why an attach or detach cannot join the open transaction; 0 when it can.
+static LONG RefuseOperation(Engine& engine, void** target, void* detour)
 {
-    Engine& engine = TheEngine();
-    std::lock_guard<std::mutex> guard(engine.lock);
     if (!OwnsTransaction(engine))
         return ERROR_INVALID_OPERATION;
     if (engine.transaction.error != ERROR_SUCCESS)
         return engine.transaction.error;
     if (!target || !*target || !detour)
         return Fail(engine, ERROR_INVALID_PARAMETER);
+    return ERROR_SUCCESS;
+}
+
+LONG Attach(void** target, void* detour)
+{
+    Engine& engine = TheEngine();
+    std::lock_guard<std::mutex> guard(engine.lock);
+    if (const LONG refused = RefuseOperation(engine, target, detour))
+        return refused;
 
     uint8_t* body = FollowJumpThunks(static_cast<uint8_t*>(*target), &IsInstalledBody, &engine);
     if (InstalledAt(engine, body) || PendingFor(engine, nullptr, body))
@@ -354,12 +362,8 @@ LONG Detach(void** target, void* detour)
 {
     Engine& engine = TheEngine();
     std::lock_guard<std::mutex> guard(engine.lock);
-    if (!OwnsTransaction(engine))
-        return ERROR_INVALID_OPERATION;
-    if (engine.transaction.error != ERROR_SUCCESS)
-        return engine.transaction.error;
-    if (!target || !*target || !detour)
-        return Fail(engine, ERROR_INVALID_PARAMETER);
+    if (const LONG refused = RefuseOperation(engine, target, detour))
+        return refused;
 
     HookRecord* record = nullptr;
     for (const auto& candidate : engine.records) {
