@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dllguard/hook/code_memory.h"
+#include "dllguard/hook/function_extent.h"
 
 namespace hooking {
 namespace {
@@ -18,6 +19,7 @@ constexpr size_t kLookAheadBytes = 512;
 constexpr uintptr_t kReach = 0x7FFF0000;
 
 constexpr size_t kMaxInstructionLength = 15;
+constexpr uint8_t kInt3 = 0xCC;
 
 bool Inside(const MovedCode& plan, uintptr_t address)
 {
@@ -40,6 +42,14 @@ bool IsBranch(const Instruction& in)
     return in.branch == BranchForm::Short || in.branch == BranchForm::Near;
 }
 
+// An unconditional jump out of the moved code (another product's hook, say)
+// becomes an absolute jump: it reaches its destination from anywhere, so the
+// trampoline need not lie near that too.
+bool JumpsAway(const MovedCode& plan, const Instruction& in)
+{
+    return in.flow == Flow::Jump && IsBranch(in) && !Inside(plan, in.branchTarget);
+}
+
 DWORD CheckBranchesInside(const MovedCode& plan)
 {
     for (size_t i = 0; i < plan.count; ++i) {
@@ -54,23 +64,68 @@ DWORD CheckBranchesInside(const MovedCode& plan)
     return ERROR_SUCCESS;
 }
 
-// A branch from the rest of the function into the displaced bytes (a loop
-// back to the second instruction, say) would land in the middle of the patch.
-DWORD CheckNoBranchesBack(const MovedCode& plan)
+bool BranchesIntoPatch(const MovedCode& plan, const Instruction& in)
+{
+    const auto body = reinterpret_cast<uintptr_t>(plan.body);
+    return in.branch != BranchForm::None && in.branchTarget > body && Inside(plan, in.branchTarget);
+}
+
+// Without unwind data: the code after the displaced bytes up to the first
+// return, trap or undecodable byte, at most this many instructions.
+DWORD CheckFollowingCode(const MovedCode& plan)
 {
     const uint8_t* at = plan.body + plan.length;
     size_t available = ReadableBytes(at, kLookAheadBytes);
-    const auto body = reinterpret_cast<uintptr_t>(plan.body);
     for (size_t n = 0; n < kLookAheadInstructions && available > 0; ++n) {
         Instruction in;
         if (!DecodeInstruction(at, available, &in))
             break;
-        if (in.branch != BranchForm::None && in.branchTarget > body && Inside(plan, in.branchTarget))
+        if (BranchesIntoPatch(plan, in))
             return ERROR_INVALID_BLOCK;
         if (in.flow == Flow::Return || in.flow == Flow::Trap)
             break;
         at += in.length;
         available -= in.length;
+    }
+    return ERROR_SUCCESS;
+}
+
+// Every instruction of one range of the function, the displaced ones left
+// out. A byte that does not decode (data, padding) is stepped over; should
+// that misread what follows, the worst outcome is a refused hook.
+DWORD CheckRange(const MovedCode& plan, const AddressRange& range)
+{
+    const auto body = reinterpret_cast<uintptr_t>(plan.body);
+    const AddressRange moved{body, body + plan.length};
+    for (uintptr_t at = range.start; at < range.end;) {
+        if (moved.Contains(at)) {
+            at = moved.end;
+            continue;
+        }
+        Instruction in;
+        if (!DecodeInstruction(reinterpret_cast<const uint8_t*>(at), range.end - at, &in)) {
+            ++at;
+            continue;
+        }
+        if (BranchesIntoPatch(plan, in))
+            return ERROR_INVALID_BLOCK;
+        at += in.length;
+    }
+    return ERROR_SUCCESS;
+}
+
+// A branch from the rest of the function into the displaced bytes (a loop
+// back to the second instruction, say) would land in the middle of the
+// patch. Where unwind data tells the function's real extent, all of it is
+// searched, returns and cold fragments included.
+DWORD CheckNoBranchesBack(const MovedCode& plan)
+{
+    const std::vector<AddressRange> extent = FunctionExtent(plan.body);
+    if (extent.empty())
+        return CheckFollowingCode(plan);
+    for (const AddressRange& range : extent) {
+        if (DWORD error = CheckRange(plan, range))
+            return error;
     }
     return ERROR_SUCCESS;
 }
@@ -82,7 +137,7 @@ void ComputeReach(MovedCode* plan)
     uintptr_t highest = body + plan->length;
     for (size_t i = 0; i < plan->count; ++i) {
         const Instruction& in = plan->instructions[i];
-        if (IsBranch(in) && !Inside(*plan, in.branchTarget)) {
+        if (IsBranch(in) && !Inside(*plan, in.branchTarget) && !JumpsAway(*plan, in)) {
             lowest = std::min(lowest, in.branchTarget);
             highest = std::max(highest, in.branchTarget);
         }
@@ -95,8 +150,10 @@ void ComputeReach(MovedCode* plan)
     plan->reachHigh = lowest + kReach;
 }
 
-size_t RelocatedLength(const Instruction& in)
+size_t RelocatedLength(const MovedCode& plan, const Instruction& in)
 {
+    if (JumpsAway(plan, in))
+        return kJumpAbsoluteSize;
     if (in.branch == BranchForm::Short)
         return in.conditional ? 6 : kJumpRel32Size;  // 0F 8x rel32 or E9 rel32
     return in.length;
@@ -119,7 +176,17 @@ DWORD PlanMove(uint8_t* body, MovedCode* plan)
             return ERROR_INVALID_BLOCK;
         plan->instructions[plan->count++] = in;
         plan->length += in.length;
+        // Nothing runs after an unconditional jump: int3 padding behind it
+        // (a short jump stub, say) may go under the patch.
+        if (in.flow == Flow::Jump && plan->length < kPatchSize && plan->length < readable &&
+            body[plan->length] == kInt3) {
+            while (plan->length < kPatchSize && plan->length < readable && body[plan->length] == kInt3)
+                ++plan->length;
+            break;
+        }
     }
+    if (plan->length < kPatchSize)
+        return ERROR_INVALID_BLOCK;
     static_assert(kMaxInstructionLength + kPatchSize - 1 <= kMaxMovedBytes);
     if (DWORD error = CheckBranchesInside(*plan))
         return error;
@@ -137,7 +204,7 @@ DWORD RelocateCode(const MovedCode& plan, uintptr_t destination, RelocatedCode* 
         out->original[i] = static_cast<uint8_t>(plan.instructions[i].address -
                                                 reinterpret_cast<uintptr_t>(plan.body));
         out->relocated[i] = static_cast<uint8_t>(offset);
-        offset += RelocatedLength(plan.instructions[i]);
+        offset += RelocatedLength(plan, plan.instructions[i]);
     }
     out->original[plan.count] = static_cast<uint8_t>(plan.length);
     out->relocated[plan.count] = static_cast<uint8_t>(offset);
@@ -150,10 +217,12 @@ DWORD RelocateCode(const MovedCode& plan, uintptr_t destination, RelocatedCode* 
         const Instruction& in = plan.instructions[i];
         uint8_t* code = out->bytes + out->relocated[i];
         const uintptr_t at = destination + out->relocated[i];
-        const size_t length = RelocatedLength(in);
+        const size_t length = RelocatedLength(plan, in);
         int32_t field;
 
-        if (IsBranch(in)) {
+        if (JumpsAway(plan, in)) {
+            EncodeJumpAbsolute(code, in.branchTarget);
+        } else if (IsBranch(in)) {
             uintptr_t target = in.branchTarget;
             const int inside = Inside(plan, target) ? BoundaryIndex(plan, target) : -1;
             if (inside >= 0)

@@ -33,7 +33,8 @@ struct MovedCode {
 // can run elsewhere. ERROR_INVALID_BLOCK when they cannot: unreadable or
 // undecodable bytes, a function that ends (ret, int3, a jump away) inside the
 // patch, a branch form that cannot be rewritten, a branch into the middle of
-// an instruction, or a branch from the following code back into the patch.
+// an instruction, or a branch from elsewhere in the function back into the
+// patch (the whole function where unwind data tells its extent).
 DWORD PlanMove(uint8_t* body, MovedCode* plan);
 
 struct RelocatedCode {
@@ -48,7 +49,8 @@ struct RelocatedCode {
 };
 
 // Rewrites the planned instructions to run at `destination`: short branches
-// widened to rel32, relative fields and RIP-relative displacements adjusted,
+// widened to rel32, unconditional jumps out of the moved code made absolute,
+// relative fields and RIP-relative displacements adjusted,
 // branches inside the moved range kept inside it, then a jump back to the
 // rest of the function. ERROR_INVALID_BLOCK when a field does not fit.
 DWORD RelocateCode(const MovedCode& plan, uintptr_t destination, RelocatedCode* out);

@@ -120,10 +120,11 @@ LONG CreateRecord(Engine& engine, uint8_t* body, std::unique_ptr<HookRecord>* ou
     record->movedLength = plan.length;
     std::memcpy(record->original, body, plan.length);
 
-    record->slot = engine.trampolines.Allocate(plan.reachLow, plan.reachHigh, reinterpret_cast<uintptr_t>(body));
-    if (!record->slot)
-        return ERROR_NOT_ENOUGH_MEMORY;
-    DWORD error = RelocateCode(plan, reinterpret_cast<uintptr_t>(record->slot), &record->relocated);
+    DWORD error = engine.trampolines.Allocate(plan.reachLow, plan.reachHigh, reinterpret_cast<uintptr_t>(body),
+                                              &record->slot);
+    if (error != ERROR_SUCCESS)
+        return static_cast<LONG>(error);
+    error = RelocateCode(plan, reinterpret_cast<uintptr_t>(record->slot), &record->relocated);
     if (error == ERROR_SUCCESS) {
         uint8_t image[kRelayTargetOffset];
         std::memset(image, 0xCC, sizeof image);

@@ -7,10 +7,11 @@
 //   Attach(&trueFunction, &Replacement);    // as many as needed
 //   TransactionCommit();                    // all of them, or none
 //
-// Attach follows jump thunks to the real function body, moves its first
-// instructions into a trampoline near it and, on commit, overwrites them with
-// a 5-byte jump to the replacement and points `*target` at the trampoline,
-// through which the original stays callable. Detach takes the same pair back.
+// Attach follows the system's own jump thunks (import thunks, hot-patch
+// jumps) to the function body, moves its first instructions (another
+// product's jump there included) into a trampoline near it and, on commit,
+// overwrites them with a 5-byte jump to the replacement and points `*target`
+// at the trampoline, through which the original stays callable. Detach takes the same pair back.
 // Enlisted threads are suspended during the commit, and those stopped inside
 // the rewritten bytes are moved to the matching place. One transaction at a
 // time in the process, driven by the thread that began it. Every function

@@ -1,14 +1,20 @@
 #pragma once
-// Following jump thunks to the function body they lead to.
+// Following the jumps the system itself places before a function body.
 #include <cstdint>
 
 namespace hooking {
 
-// Where the code at `code` really starts: follows jmp rel8/rel32 and
-// jmp [rip+x] (import thunks), each optionally preceded by hot-patch fillers
-// (nops, lea rsp,[rsp+0]), for a few hops. Stops at the first address that
-// is not such a thunk, or for which `stop` returns true (a function this
-// engine has already patched, whose jump must not be followed).
+// Where the code at `code` really starts. Follows, for a few hops, only what
+// the loader or the system's hot-patching put there:
+//   - an import thunk: jmp [rip+x] through a slot of the import address
+//     table (or a delay-load one) of the module the jump lies in, optionally
+//     after hot-patch fillers (nops, lea rsp,[rsp+0]);
+//   - the hot-patch form: jmp $-5 (EB F9) onto a jmp rel32 in the padding
+//     just before the function.
+// Any other jump (another product's hook, say) is left where it is: it is
+// part of the function as we find it, and is moved into the trampoline with
+// the rest of the displaced code. Stops early where `stop` returns true (a
+// function this engine has already patched).
 using StopPredicate = bool (*)(const uint8_t* address, const void* context);
 uint8_t* FollowJumpThunks(uint8_t* code, StopPredicate stop, const void* context);
 

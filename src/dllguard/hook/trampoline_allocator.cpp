@@ -1,6 +1,9 @@
 #include "dllguard/hook/trampoline_allocator.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "dllguard/hook/mapped_image.h"
 
 namespace hooking {
 namespace {
@@ -9,24 +12,11 @@ constexpr uintptr_t kRegionSize = 0x10000;  // the allocation granularity of Win
 constexpr size_t kSlotsPerRegion = kRegionSize / kSlotSize;
 constexpr uintptr_t kLowestAddress = 0x10000;  // below it nothing can be allocated
 
+// What a search steps over: an address that is taken. Any other failure ends it.
+constexpr DWORD kNotHere = ERROR_NOT_ENOUGH_MEMORY;
+
 uintptr_t AlignDown(uintptr_t value) { return value & ~(kRegionSize - 1); }
 uintptr_t AlignUp(uintptr_t value) { return AlignDown(value + kRegionSize - 1); }
-
-uint8_t* TryReserve(uintptr_t address)
-{
-    MEMORY_BASIC_INFORMATION info;
-    if (::VirtualQuery(reinterpret_cast<void*>(address), &info, sizeof info) == 0 || info.State != MEM_FREE ||
-        reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize < address + kRegionSize)
-        return nullptr;
-    void* region = ::VirtualAlloc(reinterpret_cast<void*>(address), kRegionSize, MEM_RESERVE | MEM_COMMIT,
-                                  PAGE_READWRITE);
-    if (!region)
-        return nullptr;
-    std::memset(region, 0xCC, kRegionSize);  // int3 wherever no code was written
-    DWORD ignored;
-    ::VirtualProtect(region, kRegionSize, PAGE_EXECUTE_READ, &ignored);
-    return static_cast<uint8_t*>(region);
-}
 
 // Where a downward search goes on from `address` when no region fits there:
 // the next lower granule of a free block, or below the whole allocation.
@@ -41,33 +31,46 @@ uintptr_t NextBelow(uintptr_t address)
     return from >= kRegionSize ? from - kRegionSize : 0;
 }
 
+// Zero past the end of the address space.
 uintptr_t NextAbove(uintptr_t address)
 {
     MEMORY_BASIC_INFORMATION info;
     if (::VirtualQuery(reinterpret_cast<void*>(address), &info, sizeof info) == 0)
-        return address + kRegionSize;
+        return 0;
     const uintptr_t end = AlignUp(reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize);
     return end > address ? end : address + kRegionSize;
 }
 
+// The image `function` lies in, or the function's own byte.
+AddressRange ModuleOf(uintptr_t function)
+{
+    MappedImage image;
+    if (image.Open(reinterpret_cast<const void*>(function)))
+        return image.Extent();
+    return {function, function + 1};
+}
+
 }  // namespace
 
-uint8_t* TrampolineAllocator::Allocate(uintptr_t low, uintptr_t high, uintptr_t preferred)
+DWORD TrampolineAllocator::Allocate(uintptr_t low, uintptr_t high, uintptr_t function, uint8_t** slot)
 {
+    *slot = nullptr;
+    Region* found = nullptr;
     for (Region& region : regions_) {
         const auto base = reinterpret_cast<uintptr_t>(region.base);
-        if (region.freeSlots.empty() || base < low || base + kRegionSize > high)
-            continue;
-        const uint16_t index = region.freeSlots.back();
-        region.freeSlots.pop_back();
-        return region.base + index * kSlotSize;
+        if (!region.freeSlots.empty() && base >= low && base + kRegionSize <= high) {
+            found = &region;
+            break;
+        }
     }
-    Region* region = AllocateRegion(low, high, preferred);
-    if (!region)
-        return nullptr;
-    const uint16_t index = region->freeSlots.back();
-    region->freeSlots.pop_back();
-    return region->base + index * kSlotSize;
+    if (!found) {
+        if (DWORD error = AllocateRegion(low, high, function, &found))
+            return error;
+    }
+    const uint16_t index = found->freeSlots.back();
+    found->freeSlots.pop_back();
+    *slot = found->base + index * kSlotSize;
+    return ERROR_SUCCESS;
 }
 
 void TrampolineAllocator::Release(uint8_t* slot)
@@ -80,36 +83,88 @@ void TrampolineAllocator::Release(uint8_t* slot)
     }
 }
 
-// Searches downwards from `preferred` first (the usual free space below an
-// image), then upwards.
-TrampolineAllocator::Region* TrampolineAllocator::AllocateRegion(uintptr_t low, uintptr_t high,
-                                                                  uintptr_t preferred)
+// The region is committed writable, filled and only then made executable:
+// when that last step is refused the region is released again.
+DWORD TrampolineAllocator::TryReserve(uintptr_t address, uint8_t** out) const
 {
-    low = AlignUp(low < kLowestAddress ? kLowestAddress : low);
-    if (high < kRegionSize || low > high - kRegionSize)
-        return nullptr;
-    const uintptr_t top = AlignDown(high - kRegionSize);
-    preferred = preferred < low ? low : preferred > top ? top : AlignDown(preferred);
+    MEMORY_BASIC_INFORMATION info;
+    if (::VirtualQuery(reinterpret_cast<void*>(address), &info, sizeof info) == 0 || info.State != MEM_FREE ||
+        reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize < address + kRegionSize)
+        return kNotHere;
+    void* region = ::VirtualAlloc(reinterpret_cast<void*>(address), kRegionSize, MEM_RESERVE | MEM_COMMIT,
+                                  PAGE_READWRITE);
+    if (!region)
+        return kNotHere;
+    std::memset(region, 0xCC, kRegionSize);  // int3 wherever no code was written
+    DWORD ignored;
+    if (!protect_(region, kRegionSize, PAGE_EXECUTE_READ, &ignored)) {
+        const DWORD error = ::GetLastError();
+        ::VirtualFree(region, 0, MEM_RELEASE);
+        return error != ERROR_SUCCESS && error != kNotHere ? error : ERROR_ACCESS_DENIED;  // never "go on"
+    }
+    *out = static_cast<uint8_t*>(region);
+    return ERROR_SUCCESS;
+}
 
-    uint8_t* found = nullptr;
-    for (uintptr_t at = preferred; !found && at >= low;) {
-        found = TryReserve(at);
+// Both searches end at the first region taken, or at the first error other
+// than a taken address: a refused protection will be refused everywhere.
+DWORD TrampolineAllocator::SearchUp(uintptr_t from, uintptr_t to, uint8_t** region) const
+{
+    DWORD result = kNotHere;
+    for (uintptr_t at = from; at != 0 && at <= to && result == kNotHere; at = NextAbove(at))
+        result = TryReserve(at, region);
+    return result;
+}
+
+DWORD TrampolineAllocator::SearchDown(uintptr_t from, uintptr_t to, uint8_t** region) const
+{
+    DWORD result = kNotHere;
+    for (uintptr_t at = from; at >= to && result == kNotHere;) {
+        result = TryReserve(at, region);
         const uintptr_t next = NextBelow(at);
         if (next >= at)
             break;
         at = next;
     }
-    for (uintptr_t at = preferred; !found && at <= top; at = NextAbove(at))
-        found = TryReserve(at);
-    if (!found)
-        return nullptr;
+    return result;
+}
+
+// Placement. Just below a system library is where the loader puts the next
+// ones (it hands out their bases top-down through the system band), so a
+// trampoline there makes a later library move. The search therefore keeps
+// out of the band while anything in reach lies outside it: first upwards
+// from the end of the function's own module, then downwards from below the
+// module (or from the band's start). Only a function deep inside the band
+// gets a trampoline in it, above its module, away from where new libraries go.
+DWORD TrampolineAllocator::AllocateRegion(uintptr_t low, uintptr_t high, uintptr_t function, Region** out)
+{
+    low = AlignUp(std::max(low, kLowestAddress));
+    if (high < kRegionSize || low > high - kRegionSize)
+        return kNotHere;
+    const uintptr_t top = AlignDown(high - kRegionSize);
+    const AddressRange module = ModuleOf(function);
+    const uintptr_t above = std::max(AlignUp(module.end), low);
+    const uintptr_t below = module.start > kRegionSize ? std::min(AlignDown(module.start) - kRegionSize, top) : 0;
+    const uintptr_t bandTop = kSystemImagesStart - kRegionSize;  // the last region wholly below the band
+
+    uint8_t* found = nullptr;
+    DWORD result = SearchUp(above, std::min(top, bandTop), &found);
+    if (result == kNotHere)
+        result = SearchDown(std::min(below, bandTop), low, &found);
+    if (result == kNotHere)
+        result = SearchUp(above, top, &found);
+    if (result == kNotHere)
+        result = SearchDown(below, low, &found);
+    if (result != ERROR_SUCCESS)
+        return result;
 
     Region region{found, {}};
     region.freeSlots.reserve(kSlotsPerRegion);
     for (size_t i = kSlotsPerRegion; i > 0; --i)
         region.freeSlots.push_back(static_cast<uint16_t>(i - 1));
     regions_.push_back(std::move(region));
-    return &regions_.back();
+    *out = &regions_.back();
+    return ERROR_SUCCESS;
 }
 
 }  // namespace hooking

@@ -21,14 +21,25 @@ constexpr size_t kRelayTargetOffset = kRelayOffset + kJumpIndirectSize;
 static_assert(RelocatedCode::kCapacity <= kRelayOffset);
 static_assert(kRelayTargetOffset % 8 == 0 && kRelayTargetOffset + 8 == kSlotSize);
 
+// Where x64 Windows bases its system libraries.
+constexpr uintptr_t kSystemImagesStart = 0x7FF800000000;
+constexpr uintptr_t kSystemImagesEnd = 0x800000000000;
+
 // Not thread-safe: the engine calls it under its own lock. Regions are kept
 // for the life of the process: a thread may still be running through a
 // trampoline of a removed hook.
 class TrampolineAllocator {
 public:
-    // A free slot lying wholly within [low, high], as close to `preferred` as
-    // the free address space allows; null when there is none.
-    uint8_t* Allocate(uintptr_t low, uintptr_t high, uintptr_t preferred);
+    // The step that makes a new region executable; a dynamic-code policy
+    // refuses it. Replaceable for tests.
+    using ProtectFunction = BOOL(WINAPI*)(LPVOID, SIZE_T, DWORD, PDWORD);
+    explicit TrampolineAllocator(ProtectFunction protect = &::VirtualProtect) : protect_(protect) {}
+
+    // A free slot lying wholly within [low, high] for code that serves
+    // `function`. ERROR_NOT_ENOUGH_MEMORY when there is no room, or the error
+    // that kept a new region from becoming executable (the region is given
+    // back then).
+    DWORD Allocate(uintptr_t low, uintptr_t high, uintptr_t function, uint8_t** slot);
     // Returns a slot no code has ever been sent to.
     void Release(uint8_t* slot);
 
@@ -38,8 +49,12 @@ private:
         std::vector<uint16_t> freeSlots;
     };
 
-    Region* AllocateRegion(uintptr_t low, uintptr_t high, uintptr_t preferred);
+    DWORD AllocateRegion(uintptr_t low, uintptr_t high, uintptr_t function, Region** out);
+    DWORD TryReserve(uintptr_t address, uint8_t** region) const;
+    DWORD SearchUp(uintptr_t from, uintptr_t to, uint8_t** region) const;
+    DWORD SearchDown(uintptr_t from, uintptr_t to, uint8_t** region) const;
 
+    ProtectFunction protect_;
     std::vector<Region> regions_;
 };
 

@@ -7,6 +7,7 @@ namespace hooking {
 
 constexpr size_t kJumpRel32Size = 5;       // E9 rel32
 constexpr size_t kJumpIndirectSize = 6;    // FF 25 rel32: jmp [rip+rel32]
+constexpr size_t kJumpAbsoluteSize = kJumpIndirectSize + 8;  // jmp [rip+0], then the destination
 
 // The rel32 field of an instruction that ends at `next` and refers to `target`,
 // or false when the distance does not fit.
@@ -34,6 +35,15 @@ inline bool EncodeJumpRel32(uint8_t* out, uintptr_t at, uintptr_t target)
     out[0] = 0xE9;
     std::memcpy(out + 1, &rel, sizeof rel);
     return true;
+}
+
+// jmp [rip+0] followed by the 8-byte destination: reaches anywhere.
+inline void EncodeJumpAbsolute(uint8_t* out, uintptr_t target)
+{
+    const uint8_t jump[kJumpIndirectSize] = {0xFF, 0x25, 0, 0, 0, 0};
+    std::memcpy(out, jump, sizeof jump);
+    const uint64_t destination = target;
+    std::memcpy(out + kJumpIndirectSize, &destination, sizeof destination);
 }
 
 }  // namespace hooking

@@ -53,6 +53,14 @@ void* Code(Function function)
     return reinterpret_cast<void*>(function);
 }
 
+// A function of hook_test_module.dll itself (in this executable its name
+// stands for an import stub that leads there).
+inline TestFunction ModuleExport(const char* name)
+{
+    FARPROC exported = ::GetProcAddress(::GetModuleHandleW(L"hook_test_module.dll"), name);
+    return reinterpret_cast<TestFunction>(reinterpret_cast<void*>(exported));
+}
+
 // Aborts a transaction a failed assertion left open.
 class TransactionGuard {
 public:

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <initializer_list>
 
 #include "console/unique_resource.h"
 #include "dllguard/hook/jump_thunks.h"
@@ -56,6 +57,10 @@ protected:
                      Code(g_trueLoadLibraryExA)};
         for (void* function : unhooked_)
             bodies_.push_back({Body(function), Bytes(Body(function))});
+        for (const char* name : {"LoadLibraryW", "LoadLibraryExW", "LoadLibraryA", "LoadLibraryExA"}) {
+            void* exported = Code(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), name));
+            exports_.push_back({exported, Bytes(exported)});
+        }
         ASSERT_EQ(0, hooking::TransactionBegin());
         ASSERT_EQ(0, hooking::UpdateThread(::GetCurrentThread()));
         ASSERT_EQ(0, hooking::Attach(&g_trueLoadLibraryW, &HookLoadLibraryW));
@@ -89,7 +94,33 @@ protected:
     bool hooked_ = false;
     std::vector<void*> unhooked_;  // the pointers before the hooks: our import stubs, say
     std::vector<std::pair<uint8_t*, std::vector<uint8_t>>> bodies_;
+    std::vector<std::pair<void*, std::vector<uint8_t>>> exports_;  // kernel32's, before the hooks
 };
+
+HMODULE ModuleOf(const void* address)
+{
+    HMODULE module = nullptr;
+    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         static_cast<LPCWSTR>(address), &module);
+    return module;
+}
+
+// kernel32's exports are import thunks into kernelbase (lea rsp,[rsp+0];
+// jmp [rip+x] under Wine), reached here through this executable's own import
+// stubs: the patches go into kernelbase, the thunks stay.
+TEST_F(LoadLibraryHooks, Kernel32ThunksAreFollowedIntoKernelbase)
+{
+    const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+    const HMODULE kernelbase = ::GetModuleHandleW(L"kernelbase.dll");
+    ASSERT_NE(nullptr, kernelbase);
+    for (size_t i = 0; i < exports_.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_EQ(kernel32, ModuleOf(exports_[i].first));
+        EXPECT_EQ(kernelbase, ModuleOf(bodies_[i].first));
+        EXPECT_EQ(exports_[i].second, Bytes(exports_[i].first)) << "the thunk in kernel32 is not patched";
+        EXPECT_EQ(0xE9, bodies_[i].first[0]);
+    }
+}
 
 // Each call goes through its own replacement (a system function or a
 // library's start-up may load more through the hooked functions, so counts

@@ -2,6 +2,7 @@
 // relocation, and refusal of those that cannot be moved safely.
 #include <gtest/gtest.h>
 
+#include "hook_test_module.h"
 #include "hook_test_support.h"
 #include "test_functions.h"
 
@@ -29,10 +30,21 @@ const MovableCase kMovable[] = {
     {"one_long_instruction", hk_long_first, hk_long_first, 1, 0, 0x12345679},
     {"patch_across_8_byte_words", hk_at_16_6, hk_at_16_6, 36, 0, 42},
     {"patch_across_16_byte_blocks", hk_at_16_13, hk_at_16_13, 29, 0, 42},
-    {"wine_thunk", hk_wine_thunk, hk_body_a, 14, 0, 42},
-    {"import_thunk", hk_import_thunk, hk_body_b, 46, 0, 42},
-    {"rel32_thunk", hk_rel32_thunk, hk_body_c, 0x5A ^ 42, 0, 42},
-    {"rel8_thunk", hk_short_thunk, hk_body_d, 9, 0, 45},
+    // The shapes of the system's own entry points.
+    {"save_rbx_in_home_slot", hk_save_rbx, hk_save_rbx, 2, 20, 42},
+    {"frame_through_r11", hk_r11_frame, hk_r11_frame, 5, 8, 41},
+    {"stack_cookie_load", hk_stack_cookie, hk_stack_cookie, 30, 12, 42},
+    {"cfg_check_call_first", hk_cfg_check, hk_cfg_check, 30, 5, 42},
+    // Thunks the loader or the system's hot-patching placed are followed.
+    {"import_thunk", hk_iat_thunk, ModuleExport("hm_import_body"), 46, 0, 42},
+    {"wine_import_thunk", hk_iat_wine_thunk, ModuleExport("hm_wine_body"), 14, 0, 42},
+    {"import_stub_of_this_executable", hm_import_body, ModuleExport("hm_import_body"), 46, 0, 42},
+    {"hot_patch_jump", hk_hot_patch, hk_body_d, 9, 0, 45},
+    // Any other jump is hooked where it is and still leads where it led.
+    {"foreign_slot_jump_after_filler", hk_wine_thunk, hk_wine_thunk, 14, 0, 42},
+    {"foreign_slot_jump", hk_import_thunk, hk_import_thunk, 46, 0, 42},
+    {"foreign_rel32_jump", hk_rel32_thunk, hk_rel32_thunk, 0x5A ^ 42, 0, 42},
+    {"foreign_rel8_jump_before_padding", hk_short_thunk, hk_short_thunk, 9, 0, 45},
 };
 
 class MovablePrologue : public ::testing::TestWithParam<MovableCase> {
@@ -53,6 +65,8 @@ TEST_P(MovablePrologue, HookRunsAndTrampolineGivesOriginalAndDetachRestoresBytes
     EXPECT_EQ(0xE9, Bytes(Code(c.body))[0]);
     if (c.body != c.function) {
         EXPECT_EQ(thunkBefore, Bytes(Code(c.function), 8)) << "the thunk itself stays untouched";
+    } else {
+        EXPECT_NE(bodyBefore, Bytes(Code(c.body))) << "the patch is at the function itself";
     }
 
     EXPECT_EQ(c.expected + kDetourBias, c.function(c.a, c.b));
@@ -85,6 +99,8 @@ const RefusedCase kRefused[] = {
     {"jrcxz", hk_jrcxz_first},
     {"jump_out_before_patch_end", hk_jmp_away},
     {"int3_inside_patch", hk_int3_inside},
+    {"branch_back_after_ret", hk_branch_after_ret},
+    {"branch_back_from_cold_fragment", hk_cold_branch},
 };
 
 class RefusedPrologue : public ::testing::TestWithParam<RefusedCase> {

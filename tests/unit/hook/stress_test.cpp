@@ -23,6 +23,7 @@ const Target kTargets[] = {
     {hk_jmp_in, 31, 0, 42},
     {hk_loop_in, 4, 100, 110},
     {hk_wine_thunk, 14, 0, 42},
+    {hk_iat_wine_thunk, 14, 0, 42},
 };
 constexpr int kTargetCount = sizeof kTargets / sizeof kTargets[0];
 static_assert(kTargetCount <= kSlotCount);

@@ -11,7 +11,10 @@ hk_data_value: .long 40
     .globl hk_table
 hk_table: .long 10, 20, 30, 40
 hk_wine_thunk_slot: .quad hk_body_a
+    .globl hk_import_thunk_slot
 hk_import_thunk_slot: .quad hk_body_b
+hk_cookie_value: .quad 0x2B992DDFA232
+hk_cfg_check_slot: .quad hk_cfg_checker
 
     .text
     .p2align 4
@@ -93,6 +96,117 @@ hk_at_16_13:
     ret
 
     .p2align 4
+    .globl hk_save_rbx
+    .seh_proc hk_save_rbx
+hk_save_rbx:
+    mov qword ptr [rsp + 8], rbx
+    push rdi
+    .seh_pushreg rdi
+    sub rsp, 0x20
+    .seh_stackalloc 0x20
+    .seh_endprologue
+    mov ebx, ecx
+    mov edi, edx
+    lea eax, [rbx + rdi * 2]
+    add rsp, 0x20
+    pop rdi
+    mov rbx, qword ptr [rsp + 8]
+    ret
+    .seh_endproc
+
+    .p2align 4
+    .globl hk_r11_frame
+    .seh_proc hk_r11_frame
+hk_r11_frame:
+    mov r11, rsp
+    mov qword ptr [r11 + 8], rbx
+    mov qword ptr [r11 + 16], rsi
+    push rdi
+    .seh_pushreg rdi
+    sub rsp, 0x30
+    .seh_stackalloc 0x30
+    .seh_endprologue
+    mov ebx, ecx
+    mov esi, edx
+    mov eax, ebx
+    imul eax, esi
+    inc eax
+    add rsp, 0x30
+    pop rdi
+    mov rbx, qword ptr [r11 + 8]
+    mov rsi, qword ptr [r11 + 16]
+    ret
+    .seh_endproc
+
+    .p2align 4
+    .globl hk_stack_cookie
+    .seh_proc hk_stack_cookie
+hk_stack_cookie:
+    sub rsp, 0x28
+    .seh_stackalloc 0x28
+    .seh_endprologue
+    mov rax, qword ptr [rip + hk_cookie_value]
+    xor rax, rsp
+    mov qword ptr [rsp + 0x20], rax
+    lea eax, [rcx + rdx]
+    mov rcx, qword ptr [rsp + 0x20]
+    xor rcx, rsp
+    cmp rcx, qword ptr [rip + hk_cookie_value]
+    jne 1f
+    add rsp, 0x28
+    ret
+1:  ud2
+    .seh_endproc
+
+    .p2align 4
+    .globl hk_cfg_check
+hk_cfg_check:
+    call qword ptr [rip + hk_cfg_check_slot]
+    lea eax, [rcx + rdx]
+    ret
+
+    .p2align 4
+hk_cfg_checker:
+    add edx, 7
+    ret
+
+    .p2align 4
+    .globl hk_iat_thunk
+hk_iat_thunk:
+    jmp qword ptr [rip + __imp_hm_import_body]
+
+    .p2align 4
+    .globl hk_iat_wine_thunk
+hk_iat_wine_thunk:
+    .byte 0x48, 0x8D, 0xA4, 0x24, 0x00, 0x00, 0x00, 0x00   # lea rsp,[rsp+0]
+    jmp qword ptr [rip + __imp_hm_wine_body]
+
+    .p2align 4
+    .fill 11, 1, 0xCC
+    .byte 0xE9
+    .long hk_body_d - . - 4                                # jmp rel32 in the padding
+    .globl hk_hot_patch
+hk_hot_patch:
+    .byte 0xEB, 0xF9                                       # jmp $-5
+    .fill 3, 1, 0xCC
+
+    .p2align 4
+    .globl hk_foreign_a
+hk_foreign_a:
+    lea eax, [rcx + 100]
+    nop
+    nop
+    ret
+
+    .p2align 4
+    .globl hk_foreign_b
+hk_foreign_b:
+    lea eax, [rcx + 200]
+    nop
+    nop
+    ret
+
+    .p2align 4
     .globl hk_wine_thunk
 hk_wine_thunk:
     .byte 0x48, 0x8D, 0xA4, 0x24, 0x00, 0x00, 0x00, 0x00   # lea rsp,[rsp+0]
@@ -113,6 +227,7 @@ hk_rel32_thunk:
     .globl hk_short_thunk
 hk_short_thunk:
     .byte 0xEB, hk_body_d - . - 1
+    .fill 3, 1, 0xCC
 
     .p2align 4
     .globl hk_body_d
@@ -195,6 +310,48 @@ hk_int3_inside:
     nop
     nop
     ret
+
+    .p2align 4
+    .globl hk_branch_after_ret
+    .seh_proc hk_branch_after_ret
+hk_branch_after_ret:
+    .seh_endprologue
+    mov eax, ecx
+    add eax, 1
+    test edx, edx
+    jnz 1f
+    ret
+1:  dec edx
+    jmp hk_branch_after_ret + 2
+    .seh_endproc
+
+    # Unwind data written out by hand: the assembler cannot chain a fragment.
+    .p2align 4
+    .globl hk_cold_branch
+hk_cold_branch:
+    mov eax, ecx
+    add eax, 1
+    test edx, edx
+    jnz hk_cold_part
+    ret
+hk_cold_branch_end:
+    .fill 16, 1, 0xCC
+hk_cold_part:
+    dec edx
+    jmp hk_cold_branch + 2
+hk_cold_part_end:
+
+    .section .xdata,"dr"
+    .p2align 2
+hk_cold_branch_unwind:
+    .byte 1, 0, 0, 0                # version 1, no prologue
+hk_cold_part_unwind:
+    .byte 0x21, 0, 0, 0             # version 1, chained
+    .rva hk_cold_branch, hk_cold_branch_end, hk_cold_branch_unwind
+    .section .pdata,"dr"
+    .rva hk_cold_branch, hk_cold_branch_end, hk_cold_branch_unwind
+    .rva hk_cold_part, hk_cold_part_end, hk_cold_part_unwind
+    .text
 
     .p2align 4
     .globl hk_gate_wait

@@ -2,7 +2,7 @@
 // thread that began it, and the misuses the engine refuses.
 #include <gtest/gtest.h>
 
-
+#include "hook_test_module.h"
 #include "hook_test_support.h"
 #include "test_functions.h"
 
@@ -17,10 +17,10 @@ protected:
 TEST_F(HookTransaction, FailedAttachLeavesEveryFunctionUnpatched)
 {
     const auto first = Bytes(Code(hk_rip_load));
-    const auto second = Bytes(Code(hk_body_a));
+    const auto second = Bytes(Code(ModuleExport("hm_wine_body")));
     const auto refused = Bytes(Code(hk_ret_inside));
     g_slots[0].original = hk_rip_load;
-    g_slots[1].original = hk_wine_thunk;
+    g_slots[1].original = hk_iat_wine_thunk;
     g_slots[2].original = hk_ret_inside;
 
     ASSERT_EQ(0, hooking::TransactionBegin());
@@ -33,10 +33,10 @@ TEST_F(HookTransaction, FailedAttachLeavesEveryFunctionUnpatched)
     EXPECT_EQ(ERROR_INVALID_BLOCK, hooking::TransactionCommit());
 
     EXPECT_EQ(first, Bytes(Code(hk_rip_load)));
-    EXPECT_EQ(second, Bytes(Code(hk_body_a)));
+    EXPECT_EQ(second, Bytes(Code(ModuleExport("hm_wine_body"))));
     EXPECT_EQ(refused, Bytes(Code(hk_ret_inside)));
     EXPECT_EQ(hk_rip_load, g_slots[0].original);
-    EXPECT_EQ(hk_wine_thunk, g_slots[1].original);
+    EXPECT_EQ(hk_iat_wine_thunk, g_slots[1].original);
     EXPECT_EQ(42, hk_rip_load(2, 0));
 }
 
@@ -158,18 +158,18 @@ TEST_F(HookTransaction, AnEnlistedThreadThatEndedIsLeftOut)
 TEST_F(HookTransaction, AFunctionIsHookedOnlyOnce)
 {
     // Twice in one transaction, and again through a thunk that leads to it.
-    g_slots[0].original = hk_body_a;
-    g_slots[1].original = hk_body_a;
+    g_slots[0].original = hm_wine_body;
+    g_slots[1].original = hm_wine_body;
     ASSERT_EQ(0, hooking::TransactionBegin());
     ASSERT_EQ(0, hooking::Attach(&g_slots[0].original, DetourFor(0)));
     EXPECT_EQ(ERROR_ALREADY_EXISTS, hooking::Attach(&g_slots[1].original, DetourFor(1)));
     EXPECT_EQ(0, hooking::TransactionAbort());
 
-    ASSERT_EQ(0, AttachSlot(0, hk_body_a));
-    const auto hooked = Bytes(Code(hk_body_a));
-    EXPECT_EQ(ERROR_ALREADY_EXISTS, AttachSlot(1, hk_wine_thunk));
-    EXPECT_EQ(hooked, Bytes(Code(hk_body_a)));
-    EXPECT_EQ(42 + kDetourBias, hk_wine_thunk(14, 0));
+    ASSERT_EQ(0, AttachSlot(0, hm_wine_body));
+    const auto hooked = Bytes(Code(ModuleExport("hm_wine_body")));
+    EXPECT_EQ(ERROR_ALREADY_EXISTS, AttachSlot(1, hk_iat_wine_thunk));
+    EXPECT_EQ(hooked, Bytes(Code(ModuleExport("hm_wine_body"))));
+    EXPECT_EQ(42 + kDetourBias, hk_iat_wine_thunk(14, 0));
     ASSERT_EQ(0, DetachSlot(0));
 }
 

@@ -1,0 +1,52 @@
+#include "dllguard/hook/mapped_image.h"
+
+#include "dllguard/hook/code_memory.h"
+
+namespace hooking {
+namespace {
+
+constexpr LONG kMaxHeaderOffset = 0x1000;
+
+}  // namespace
+
+bool MappedImage::Open(const void* address)
+{
+    base_ = 0;
+    headers_ = nullptr;
+    MEMORY_BASIC_INFORMATION info;
+    if (::VirtualQuery(address, &info, sizeof info) == 0 || info.Type != MEM_IMAGE || !info.AllocationBase)
+        return false;
+    const auto* dos = static_cast<const IMAGE_DOS_HEADER*>(info.AllocationBase);
+    if (ReadableBytes(dos, sizeof *dos) < sizeof *dos || dos->e_magic != IMAGE_DOS_SIGNATURE ||
+        dos->e_lfanew <= 0 || dos->e_lfanew > kMaxHeaderOffset)
+        return false;
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(reinterpret_cast<const uint8_t*>(dos) + dos->e_lfanew);
+    if (ReadableBytes(nt, sizeof *nt) < sizeof *nt || nt->Signature != IMAGE_NT_SIGNATURE ||
+        nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC)
+        return false;
+    base_ = reinterpret_cast<uintptr_t>(dos);
+    headers_ = nt;
+    return true;
+}
+
+AddressRange MappedImage::Directory(unsigned index) const
+{
+    const IMAGE_OPTIONAL_HEADER64& optional = headers_->OptionalHeader;
+    if (index >= optional.NumberOfRvaAndSizes || index >= IMAGE_NUMBEROF_DIRECTORY_ENTRIES)
+        return {};
+    const IMAGE_DATA_DIRECTORY& entry = optional.DataDirectory[index];
+    if (entry.VirtualAddress == 0 || entry.Size == 0 || !At(entry.VirtualAddress, entry.Size))
+        return {};
+    return {base_ + entry.VirtualAddress, base_ + entry.VirtualAddress + entry.Size};
+}
+
+const void* MappedImage::At(DWORD rva, size_t size) const
+{
+    const size_t imageSize = headers_->OptionalHeader.SizeOfImage;
+    if (rva >= imageSize || size > imageSize - rva)
+        return nullptr;
+    const void* address = reinterpret_cast<const void*>(base_ + rva);
+    return ReadableBytes(address, size) == size ? address : nullptr;
+}
+
+}  // namespace hooking
