@@ -100,6 +100,16 @@ size_t ReadableBytes(const void* address, size_t wanted)
     return at - start < wanted ? at - start : wanted;
 }
 
+bool ReadableRegion(const void* address, uintptr_t* start, uintptr_t* end)
+{
+    MEMORY_BASIC_INFORMATION info;
+    if (::VirtualQuery(address, &info, sizeof info) == 0 || !IsReadable(info))
+        return false;
+    *start = reinterpret_cast<uintptr_t>(info.BaseAddress);
+    *end = *start + info.RegionSize;
+    return true;
+}
+
 DWORD WriteCode(void* destination, const void* source, size_t size)
 {
     if (size == 0)

@@ -3,12 +3,17 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 
 namespace hooking {
 
 // How many of the `wanted` bytes from `address` on can be read (committed,
 // readable pages), so that decoding never touches an unmapped page.
 size_t ReadableBytes(const void* address, size_t wanted);
+
+// The readable region (pages of one protection) that `address` lies in, as
+// [*start, *end); false when the address is not readable.
+bool ReadableRegion(const void* address, uintptr_t* start, uintptr_t* end);
 
 // Writes `size` bytes of code at `destination`: makes its pages writable
 // (never taking execute away from them, other threads may be running there),

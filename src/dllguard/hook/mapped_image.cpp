@@ -13,6 +13,7 @@ bool MappedImage::Open(const void* address)
 {
     base_ = 0;
     headers_ = nullptr;
+    readable_ = {};
     MEMORY_BASIC_INFORMATION info;
     if (::VirtualQuery(address, &info, sizeof info) == 0 || info.Type != MEM_IMAGE || !info.AllocationBase)
         return false;
@@ -45,7 +46,16 @@ const void* MappedImage::At(DWORD rva, size_t size) const
     const size_t imageSize = headers_->OptionalHeader.SizeOfImage;
     if (rva >= imageSize || size > imageSize - rva)
         return nullptr;
-    const void* address = reinterpret_cast<const void*>(base_ + rva);
+    const uintptr_t start = base_ + rva;
+    const void* address = reinterpret_cast<const void*>(start);
+    if (readable_.Contains(start, size))
+        return address;
+    if (!ReadableRegion(address, &readable_.start, &readable_.end)) {
+        readable_ = {};
+        return nullptr;
+    }
+    if (readable_.Contains(start, size))
+        return address;
     return ReadableBytes(address, size) == size ? address : nullptr;
 }
 

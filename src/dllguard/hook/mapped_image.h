@@ -34,6 +34,9 @@ public:
 private:
     uintptr_t base_ = 0;
     const IMAGE_NT_HEADERS64* headers_ = nullptr;
+    // The last region found readable: a walk of a table reads one section
+    // after another, with one query per section instead of per read.
+    mutable AddressRange readable_;
 };
 
 }  // namespace hooking

@@ -16,6 +16,21 @@ hk_import_thunk_slot: .quad hk_body_b
 hk_cookie_value: .quad 0x2B992DDFA232
 hk_cfg_check_slot: .quad hk_cfg_checker
 
+    # A delay-load import of one function, for a test to enter into the
+    # image's directory: its address table, name table and descriptor.
+    .p2align 3
+hk_delay_iat: .quad hk_body_b, 0
+hk_delay_names: .quad 0x8000000000000001, 0
+hk_delay_handle: .quad 0
+hk_delay_dll: .asciz "none.dll"
+    .p2align 2
+    .globl hk_delay_descriptors
+hk_delay_descriptors:
+    .long 1                                          # the fields are RVAs
+    .rva hk_delay_dll, hk_delay_handle, hk_delay_iat, hk_delay_names
+    .long 0, 0, 0
+    .fill 32, 1, 0                                   # the end of the list
+
     .text
     .p2align 4
     .globl hk_rip_load
@@ -174,6 +189,11 @@ hk_cfg_checker:
     .globl hk_iat_thunk
 hk_iat_thunk:
     jmp qword ptr [rip + __imp_hm_import_body]
+
+    .p2align 4
+    .globl hk_delay_thunk
+hk_delay_thunk:
+    jmp qword ptr [rip + hk_delay_iat]
 
     .p2align 4
     .globl hk_iat_wine_thunk

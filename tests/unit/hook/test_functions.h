@@ -23,6 +23,9 @@ int hk_cfg_check(int x, int y);          // x + y + 7: call [rip+x] (the check a
 int hk_iat_thunk(int x, int unused);       // jmp [rip+__imp_hm_import_body]
 int hk_iat_wine_thunk(int x, int unused);  // lea rsp,[rsp+0]; jmp [rip+__imp_hm_wine_body]
 int hk_hot_patch(int x, int unused);       // jmp $-5 onto a jmp rel32 to hk_body_d
+// jmp [rip+x] to hk_body_b through the address table of hk_delay_descriptors,
+// which the toolchain does not enter into the image's delay-load directory.
+int hk_delay_thunk(int x, int unused);
 // Jumps placed by someone else: hooked where they are.
 int hk_wine_thunk(int x, int unused);    // lea rsp,[rsp+0]; jmp [rip+hk_wine_thunk_slot] (hk_body_a)
 int hk_import_thunk(int x, int unused);  // jmp [rip+hk_import_thunk_slot] (hk_body_b)
@@ -52,5 +55,6 @@ int hk_gate_wait(volatile char* gate);
 
 extern int hk_data_value;
 extern void* hk_import_thunk_slot;
+extern char hk_delay_descriptors[64];
 extern int hk_table[4];
 }
