@@ -146,14 +146,20 @@ TEST_F(TrustChecksTest, UnsignedLibraryOutsideTrustedPlacesIsVulnerable)
 
 TEST_F(TrustChecksTest, ShortNameOfAUserWritableFolderIsNoWayIn)
 {
-    const std::wstring library = PlaceLibrary(machineKeys_);
+    PlaceLibrary(machineKeys_);
+    // System32 as given, only the last folder by its short name ("MACHIN~1").
     wchar_t shortForm[MAX_PATH];
-    const DWORD length = GetShortPathNameW(library.c_str(), shortForm, MAX_PATH);
+    const DWORD length = GetShortPathNameW(machineKeys_.c_str(), shortForm, MAX_PATH);
     ASSERT_GT(length, 0u);
-    const std::wstring shortPath(shortForm, length);
-    ASSERT_NE(shortPath.find(L"~"), std::wstring::npos) << Narrow(shortPath);
+    const std::wstring shortFolder(shortForm, length);
+    const std::wstring shortName = shortFolder.substr(shortFolder.find_last_of(L'\\') + 1);
+    ASSERT_NE(shortName.find(L"~"), std::wstring::npos) << Narrow(shortName);
+    const std::wstring parent = machineKeys_.substr(0, machineKeys_.find_last_of(L'\\'));
+    const std::wstring shortPath = parent + L"\\" + shortName + L"\\" + kLibrary;
+
     const TrustChecks checks(Directories(outside_, programFiles_), dllguard::ResolveNativeFileApi());
-    EXPECT_FALSE(checks.IsTrustedPath(shortPath));
+    EXPECT_TRUE(checks.IsTrustedPath(parent + L"\\" + kLibrary)) << "beside it is trusted";
+    EXPECT_FALSE(checks.IsTrustedPath(shortPath)) << Narrow(shortPath);
     // A short name whose long form is unknown is not trusted either.
     EXPECT_FALSE(checks.IsTrustedPath(system32_ + L"\\MISSIN~1\\a.dll"));
 }
