@@ -74,3 +74,25 @@ def test_outside_program_files_the_agent_libraries_are_reported_and_still_loaded
         assert record["result"] == "VULNERABLE_PATH"
         assert record["checked_path"].lower().startswith("\\\\?\\" + windows_path(install.root).lower() + "\\")
         assert record["caller_module"] == windows_path(install.exe)
+
+
+def reported(records):
+    return sorted((r["library"], r["checked_path"].lower(), r["result"]) for r in records)
+
+
+@pytest.mark.parametrize("start", ["windows", "windows\\system32"])
+def test_started_in_the_windows_directory_the_console_reports_and_refuses_as_anywhere(install, agent, console_report,
+                                                                                      tmp_path, start):
+    agent.script({"answers": {"Product/GetStatus": answer(STATUS)}})
+    elsewhere = tmp_path / "current"
+    elsewhere.mkdir()
+    windows_folder = linux_path("C:\\" + start)
+    runs = {}
+    for mode in ("teInterDll", "teInterDll_block"):
+        for name, cwd in (("elsewhere", elsewhere), (start, windows_folder)):
+            result = install.run("/c", "GetVersion", "product", env=switches(mode), cwd=cwd)
+            runs[mode, name] = (result.stdout, result.returncode, reported(read_report(console_report)))
+            linux_path(console_report).unlink(missing_ok=True)
+    assert runs["teInterDll", "elsewhere"][2], "outside Program Files the agent's libraries are reported"
+    for mode in ("teInterDll", "teInterDll_block"):
+        assert runs[mode, start] == runs[mode, "elsewhere"], mode

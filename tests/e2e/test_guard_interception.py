@@ -8,18 +8,8 @@ import subprocess
 import pytest
 
 from conftest import BIN_DIR, WINE_RUN, windows_path
-from helpers.guard_rig import PLAIN, RECURSIVE, UNTOUCHED_ERROR, Probe, linux_path, read_report, switches
-
-REPORT = switches("teInterDll")
-BLOCK = switches("teInterDll_block")
-
-
-@pytest.fixture
-def probe(tmp_path):
-    probe = Probe(tmp_path / "probe")
-    probe.report = probe.prepare_report(REPORT)
-    yield probe
-    linux_path(probe.report).unlink(missing_ok=True)
+from helpers.guard_rig import (BLOCK, PLAIN, RECURSIVE, REPORT, UNTOUCHED_ERROR, probe, read_report,  # noqa: F401
+                               switches)
 
 
 @pytest.mark.parametrize("step, flags, function", [

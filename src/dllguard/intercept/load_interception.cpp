@@ -5,6 +5,7 @@
 #include "dllguard/report/guard_event_builders.h"
 #include "dllguard/trace/trace.h"
 #include "dllguard/true_load_library.h"
+#include "dllguard/trust/path_within.h"
 
 #include <cwchar>
 
@@ -97,7 +98,10 @@ HMODULE LoadInterception::Checked(const LoadRequest& request, DWORD callerError)
         }
     }
 
-    if (system_.IsTrustedPath(request.name))
+    // Only a path the loader takes as it stands may be trusted for its place
+    // before it is mapped: any other name is found by the loader's search,
+    // not where the current directory would put it.
+    if (IsFullyQualifiedPath(request.name) && system_.IsTrustedPath(request.name))
         return Forward(request.name, request, callerError);
 
     const SecurityCheckResult check = system_.SecurityCheck(request.name, request.flags, checkSignature_);

@@ -1,8 +1,8 @@
 #include "dllguard/intercept/load_library_hooks.h"
 
 #include "dllguard/hook/hook_transaction.h"
+#include "dllguard/intercept/file_api_name.h"
 #include "dllguard/intercept/load_interception.h"
-#include "json/text_conversion.h"
 
 #include <atomic>
 #include <string>
@@ -54,17 +54,17 @@ HMODULE WINAPI HookLoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags)
 
 HMODULE WINAPI HookLoadLibraryA(LPCSTR name)
 {
-    if (!g_active.load() || name == nullptr)
+    std::wstring wide;
+    if (!g_active.load() || name == nullptr || !FileApiNameToWide(name, wide))
         return Original(g_loadLibraryA)(name);
-    const std::wstring wide = Utf8ToWide(name);
     return Intercept(wide.c_str(), nullptr, 0, "LoadLibraryA", __builtin_return_address(0));
 }
 
 HMODULE WINAPI HookLoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags)
 {
-    if (!g_active.load() || name == nullptr || PassesStraightThrough(flags))
+    std::wstring wide;
+    if (!g_active.load() || name == nullptr || PassesStraightThrough(flags) || !FileApiNameToWide(name, wide))
         return Original(g_loadLibraryExA)(name, file, flags);
-    const std::wstring wide = Utf8ToWide(name);
     return Intercept(wide.c_str(), file, flags, "LoadLibraryExA", __builtin_return_address(0));
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The initial P-array and S-boxes of Blowfish: the first 1042 32-bit words
-// of the fraction of pi, computed once per process.
+// of the fraction of pi, generated at build time (blowfish_tables.py).
 #include <array>
 #include <cstdint>
 

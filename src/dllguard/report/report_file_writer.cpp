@@ -44,6 +44,17 @@ ReportFileWriter::ReportFileWriter(ReportWriterSystem system) : system_(std::mov
 bool ReportFileWriter::Write(const std::wstring& path, const DllProtectInfo& event) const
 {
     trace::Scope scope(kDump);
+    // The record is ready before the file is opened: other writers wait only
+    // for the write itself.
+    std::string body;
+    if (!EncipherRecord(event, body)) {
+        trace::Detail(kDump, "Incorrect buffer length");
+        trace::Detail(kDump, "encrypt failed");
+        trace::Detail(kDump, "DumpEventToFile failed");
+        return false;
+    }
+    const auto prefix = RecordLengthPrefix(static_cast<uint32_t>(body.size()));
+
     const UniqueFile file = OpenForAppending(path, system_);
     if (!file) {
         trace::Detail(kDump, "cannot open write file");
@@ -62,16 +73,8 @@ bool ReportFileWriter::Write(const std::wstring& path, const DllProtectInfo& eve
         return false;
     }
 
-    std::string body;
-    bool written = false;
-    if (!EncipherRecord(event, body)) {
-        trace::Detail(kDump, "Incorrect buffer length");
-        trace::Detail(kDump, "encrypt failed");
-    } else {
-        const auto prefix = RecordLengthPrefix(static_cast<uint32_t>(body.size()));
-        written = WriteAll(system_, file.get(), prefix.data(), static_cast<DWORD>(prefix.size())) &&
-                  WriteAll(system_, file.get(), body.data(), static_cast<DWORD>(body.size()));
-    }
+    const bool written = WriteAll(system_, file.get(), prefix.data(), static_cast<DWORD>(prefix.size())) &&
+                         WriteAll(system_, file.get(), body.data(), static_cast<DWORD>(body.size()));
     if (!written) {
         trace::Detail(kDump, "DumpEventToFile failed");
         MoveTo(file.get(), end.QuadPart, FILE_BEGIN);

@@ -25,6 +25,20 @@ bool IsDirectory(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Both normalised.
+bool Continues(const std::wstring& candidate, const std::wstring& base)
+{
+    if (base.empty() || candidate.size() <= base.size())
+        return false;
+    if (CompareStringOrdinal(candidate.data(), static_cast<int>(base.size()), base.data(),
+                             static_cast<int>(base.size()), TRUE) != CSTR_EQUAL)
+        return false;
+    // The next character must start a new component ("C:\\Windows2" is not in "C:\\Windows").
+    return base.back() == L'\\' || candidate[base.size()] == L'\\';
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
 }  // namespace
 
 std::wstring NormalisePath(std::wstring_view path)
@@ -55,14 +69,39 @@ std::wstring NormalisePath(std::wstring_view path)
 bool LiesWithin(std::wstring_view file, std::wstring_view directory)
 {
     const std::wstring base = NormalisePath(directory);
-    const std::wstring candidate = NormalisePath(file);
-    if (base.empty() || candidate.size() <= base.size() || !IsDirectory(base))
-        return false;
-    if (CompareStringOrdinal(candidate.data(), static_cast<int>(base.size()), base.data(),
-                             static_cast<int>(base.size()), TRUE) != CSTR_EQUAL)
-        return false;
-    // The next character must start a new component ("C:\Windows2" is not in "C:\Windows").
-    return base.back() == L'\\' || candidate[base.size()] == L'\\';
+    return Continues(NormalisePath(file), base) && IsDirectory(base);
+}
+
+bool PathContinues(std::wstring_view file, std::wstring_view directory)
+{
+    return Continues(NormalisePath(file), NormalisePath(directory));
+}
+
+bool IsFullyQualifiedPath(std::wstring_view path)
+{
+    if (path.size() >= 2 && IsSeparator(path[0])) {
+        const bool device = path.size() >= 4 && (path[2] == L'?' || path[2] == L'.') && IsSeparator(path[3]);
+        return IsSeparator(path[1]) && !device;
+    }
+    const wchar_t drive = static_cast<wchar_t>(path.empty() ? 0 : path[0] | 0x20);
+    return path.size() >= 3 && drive >= L'a' && drive <= L'z' && path[1] == L':' && IsSeparator(path[2]);
+}
+
+std::wstring LongPathForm(const std::wstring& path)
+{
+    if (path.find(L'~') == std::wstring::npos)
+        return path;
+    std::wstring longForm(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetLongPathNameW(path.c_str(), longForm.data(), static_cast<DWORD>(longForm.size()));
+        if (length == 0)
+            return {};
+        if (length < longForm.size()) {
+            longForm.resize(length);
+            return longForm;
+        }
+        longForm.resize(length);
+    }
 }
 
 }  // namespace dllguard

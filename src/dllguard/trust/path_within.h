@@ -14,4 +14,20 @@ std::wstring NormalisePath(std::wstring_view path);
 
 bool LiesWithin(std::wstring_view file, std::wstring_view directory);
 
+// As LiesWithin, by the names alone: the directory need not exist.
+bool PathContinues(std::wstring_view file, std::wstring_view directory);
+
+// A path the loader takes as it stands, without any search or current
+// directory, and normalises as NormalisePath does: "C:\..." or
+// "\\server\share\...". Not bare or relative names, nor "C:x" (relative to
+// the drive's current directory) or "\x" (relative to the current drive);
+// nor device paths ("\\?\...", "\\.\..."), which the loader opens without
+// resolving "." and "..".
+bool IsFullyQualifiedPath(std::wstring_view path);
+
+// The path with its short (8.3) components in their long form when it
+// contains a "~", the path itself otherwise; empty when the long form
+// cannot be found.
+std::wstring LongPathForm(const std::wstring& path);
+
 }  // namespace dllguard

@@ -33,6 +33,8 @@ LONG CheckEmbeddedSignature(const std::wstring& path)
     data.cbStruct = sizeof(data);
     data.dwUIChoice = WTD_UI_NONE;
     data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    // Runs under the loader lock: the chain from what is on the machine, never from the network.
+    data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
     data.dwUnionChoice = WTD_CHOICE_FILE;
     data.pFile = &file;
     data.dwStateAction = WTD_STATEACTION_VERIFY;

@@ -6,6 +6,7 @@
 #include "dllguard/trust/device_path.h"
 #include "dllguard/trust/path_within.h"
 #include "dllguard/trust/signature.h"
+#include "dllguard/trust/user_writable_folders.h"
 #include "json/text_conversion.h"
 
 namespace dllguard {
@@ -17,14 +18,32 @@ constexpr char kTrustedPath[] = "IsTrustedPath";
 }  // namespace
 
 TrustChecks::TrustChecks(GuardDirectories directories, NativeFileApi native, MappedFileNameQuery mappedName)
-    : directories_(std::move(directories)), native_(native), mappedName_(std::move(mappedName))
+    : directories_(std::move(directories)),
+      userWritable_(UserWritableFolders(directories_)),
+      native_(native),
+      mappedName_(std::move(mappedName))
 {
+}
+
+bool TrustChecks::InWindowsDirectories(const std::wstring& path) const
+{
+    if (!LiesWithin(path, directories_.system32) && !LiesWithin(path, directories_.windows))
+        return false;
+    // A short name must not hide a user-writable folder.
+    const std::wstring longForm = LongPathForm(path);
+    if (longForm.empty())
+        return false;
+    for (const std::wstring& folder : userWritable_) {
+        if (PathContinues(longForm, folder))
+            return false;
+    }
+    return true;
 }
 
 bool TrustChecks::IsTrustedPath(const std::wstring& path) const
 {
     trace::Scope scope(kTrustedPath);
-    if (LiesWithin(path, directories_.system32) || LiesWithin(path, directories_.windows)) {
+    if (InWindowsDirectories(path)) {
         trace::DetailW(kTrustedPath, L"path: {} is TRUSTED. Reason: is in system32 or in windows dir", path);
         return true;
     }

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace dllguard {
 
@@ -27,8 +28,9 @@ public:
 
     const GuardDirectories& Directories() const { return directories_; }
 
-    // Within System32 or the Windows directory; or within the executable's
-    // directory when that lies within Program Files.
+    // Within System32 or the Windows directory but outside the folders there
+    // that standard users may write to; or within the executable's directory
+    // when that lies within Program Files.
     bool IsTrustedPath(const std::wstring& path) const;
 
     // Maps `name` as a data file through the true LoadLibraryExW with the
@@ -37,7 +39,10 @@ public:
     SecurityCheckResult SecurityCheck(const std::wstring& name, DWORD flags, bool checkSignature) const;
 
 private:
+    bool InWindowsDirectories(const std::wstring& path) const;
+
     GuardDirectories directories_;
+    std::vector<std::wstring> userWritable_;
     NativeFileApi native_;
     MappedFileNameQuery mappedName_;
 };

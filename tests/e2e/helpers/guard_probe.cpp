@@ -9,12 +9,12 @@
 //   nested <name>            what the loaded library <name> saw when it loaded itself
 //   env <name>               the value of an environment variable
 //   report                   the report file the guard writes to
+//   gate <file>              waits until <file> exists (to start several probes' loads at once)
 // Each load starts with the last-error value kUntouchedError, so that a
 // load refused without touching it shows that value.
 #include "console/console_output.h"
 #include "dllguard/report/event_reporting.h"
 #include "dllguard/startup/guard_startup.h"
-#include "json/text_conversion.h"
 
 #include <windows.h>
 
@@ -60,11 +60,21 @@ std::wstring Nested(const wchar_t* name)
     return nested() ? L"same module" : L"failed";
 }
 
+std::string AnsiName(const wchar_t* name)
+{
+    const int size = WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(size > 0 ? size : 1, '\0');
+    WideCharToMultiByte(CP_ACP, 0, name, -1, narrow.data(), size, nullptr, nullptr);
+    narrow.resize(narrow.size() - 1);
+    return narrow;
+}
+
 DWORD Flags(const wchar_t* text) { return std::wcstoul(text, nullptr, 16); }
 
 HMODULE Load(const std::wstring& step, const wchar_t* name, const wchar_t* flags)
 {
-    const std::string narrow = WideToUtf8(name);
+    // As a program built for the ANSI code page passes it.
+    const std::string narrow = AnsiName(name);
     SetLastError(kUntouchedError);
     if (step == L"load")
         return LoadLibraryW(name);
@@ -93,6 +103,12 @@ int Step(int i, int argc, wchar_t** argv)
     }
     if (step == L"env" && hasName) {
         console::WriteLine(std::wstring(argv[i + 1]) + L": " + EnvironmentValue(argv[i + 1]));
+        return 2;
+    }
+    if (step == L"gate" && hasName) {
+        while (GetFileAttributesW(argv[i + 1]) == INVALID_FILE_ATTRIBUTES)
+            Sleep(1);
+        console::WriteLine(L"gate open");
         return 2;
     }
     if (step == L"report") {

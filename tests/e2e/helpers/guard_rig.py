@@ -9,6 +9,8 @@ import subprocess
 import uuid
 from pathlib import Path
 
+import pytest
+
 from conftest import BIN_DIR, WINE_RUN, windows_path
 
 SWITCH_PREFIX = "BDC4ADF5_0D7C_42BD_BB5B_F3E3241E1B77_"
@@ -23,6 +25,10 @@ RECURSIVE = "guard_probe_recursive.dll"
 def switches(*names):
     """Environment entries for the named switches ("teInterDll", ...)."""
     return {SWITCH_PREFIX + name: "1" for name in names}
+
+
+REPORT = switches("teInterDll")
+BLOCK = switches("teInterDll_block")
 
 
 def wine(*args, check=True):
@@ -91,3 +97,13 @@ class Probe:
         path.parent.mkdir(parents=True, exist_ok=True)
         path.unlink(missing_ok=True)
         return report
+
+
+@pytest.fixture
+def probe(tmp_path):
+    """A probe in a folder of the test's own; its report file (probe.report)
+    ready to be written and removed again afterwards."""
+    probe = Probe(tmp_path / "probe")
+    probe.report = probe.prepare_report(REPORT)
+    yield probe
+    linux_path(probe.report).unlink(missing_ok=True)

@@ -31,6 +31,8 @@ TEST(BlowfishTest, InitialTablesAreTheDigitsOfPi)
     EXPECT_EQ(words[17], 0x8979FB1Bu);  // P[17]
     EXPECT_EQ(words[18], 0xD1310BA6u);  // S0[0]
     EXPECT_EQ(words[18 + 256], 0x4B7A70E9u);      // S1[0]
+    EXPECT_EQ(words[18 + 512], 0xE93D5A68u);      // S2[0]
+    EXPECT_EQ(words[18 + 768], 0x3A39CE37u);      // S3[0]
     EXPECT_EQ(words[words.size() - 1], 0x3AC372E6u);  // S3[255]
 }
 
@@ -66,19 +68,47 @@ TEST(BlowfishTest, ShortKeysAreTakenCyclically)
     EXPECT_EQ(r1, r2);
 }
 
-TEST(BlowfishTest, CbcChainsBlocksFromAZeroVectorWithBigEndianHalves)
+// CBC chained by hand from the published vectors of the all-zero key:
+// E(0000000000000000) = 4EF997456198DD78 and E(FFFFFFFFFFFFFFFF) = 014933E0CDAFF6E4.
+// From a zero vector, block 1 enciphers 0; block 2 is ~C1, so that C1 ^ P2 is
+// all ones; block 3 is C2, so that C2 ^ P3 is 0 again.
+TEST(BlowfishTest, CbcFromAZeroVectorMatchesChainedPublishedVectors)
 {
     const Blowfish cipher(std::string(8, '\0'));
-    // Two equal blocks encipher differently; the first is plain ECB since the vector is zero.
-    const std::string plain(16, '\0');
+    const std::string plain("\x00\x00\x00\x00\x00\x00\x00\x00"
+                            "\xB1\x06\x68\xBA\x9E\x67\x22\x87"
+                            "\x01\x49\x33\xE0\xCD\xAF\xF6\xE4",
+                            24);
+    const std::string expected("\x4E\xF9\x97\x45\x61\x98\xDD\x78"
+                               "\x01\x49\x33\xE0\xCD\xAF\xF6\xE4"
+                               "\x4E\xF9\x97\x45\x61\x98\xDD\x78",
+                               24);
     std::string enciphered;
     ASSERT_TRUE(dllguard::EncipherCbc(cipher, plain, enciphered));
-    EXPECT_EQ(enciphered.substr(0, 8), std::string("\x4E\xF9\x97\x45\x61\x98\xDD\x78", 8));
-    EXPECT_NE(enciphered.substr(8), enciphered.substr(0, 8));
+    EXPECT_EQ(enciphered, expected);
 
     std::string back;
     ASSERT_TRUE(dllguard::DecipherCbc(cipher, enciphered, back));
     EXPECT_EQ(back, plain);
+}
+
+// Eric Young's key-schedule vectors: the leading bytes of
+// F0E1D2C3B4A5968778695A4B3C2D1E0F as the key, plain text FEDCBA9876543210.
+TEST(BlowfishTest, PublishedVectorsOfShortKeys)
+{
+    const std::string key("\xF0\xE1\xD2\xC3\xB4\xA5\x96\x87", 8);
+    struct Vector {
+        size_t length;
+        uint64_t cipher;
+    };
+    const Vector vectors[] = {
+        {1, 0xF9AD597C49DB005E}, {2, 0xE91D21C1D961A6D6}, {6, 0x9457AA83B1928C0D}, {8, 0xE87A244E2CC85E82}};
+    for (const Vector& v : vectors) {
+        const Blowfish cipher(key.substr(0, v.length));
+        uint32_t left = 0xFEDCBA98, right = 0x76543210;
+        cipher.Encrypt(left, right);
+        EXPECT_EQ((uint64_t(left) << 32) | right, v.cipher) << v.length << " key bytes";
+    }
 }
 
 TEST(BlowfishTest, CbcRefusesEmptyAndPartialBlocks)

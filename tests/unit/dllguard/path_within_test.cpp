@@ -73,6 +73,62 @@ TEST(PathWithinTest, TheSystemDirectoryLiesWithinTheWindowsDirectory)
     EXPECT_TRUE(LiesWithin(std::wstring(system) + L"\\x.dll", windows));
 }
 
+TEST(PathWithinTest, FullyQualifiedAsTheLoaderSeesIt)
+{
+    struct Case {
+        const wchar_t* path;
+        bool fullyQualified;
+    };
+    const Case cases[] = {
+        {L"C:\\Windows\\a.dll", true},
+        {L"c:/Windows/a.dll", true},
+        {L"\\\\server\\share\\a.dll", true},
+        {L"//server/share/a.dll", true},
+        {L"\\\\?\\C:\\Windows\\a.dll", false},  // device paths: no "." or ".." resolved
+        {L"\\\\.\\C:\\Windows\\a.dll", false},
+        {L"//?/C:/Windows/a.dll", false},
+        {L"\\\\?\\UNC\\server\\share\\a.dll", false},
+        {L"\\\\server.example\\share\\a.dll", true},
+        {L"a.dll", false},
+        {L"sub\\a.dll", false},
+        {L".\\a.dll", false},
+        {L"..\\a.dll", false},
+        {L"C:a.dll", false},          // the drive's own current directory
+        {L"C:", false},
+        {L"\\a.dll", false},          // the current drive
+        {L"/a.dll", false},
+        {L"\\", false},
+        {L"1:\\a.dll", false},
+        {L"", false},
+    };
+    for (const Case& c : cases) {
+        const std::wstring path = c.path;
+        EXPECT_EQ(dllguard::IsFullyQualifiedPath(path), c.fullyQualified)
+            << std::string(path.begin(), path.end());
+    }
+}
+
+TEST(PathWithinTest, ContinuingByNameNeedsNoDirectory)
+{
+    EXPECT_TRUE(dllguard::PathContinues(L"C:\\No\\Such\\Folder\\a.dll", L"C:\\no\\such"));
+    EXPECT_FALSE(dllguard::PathContinues(L"C:\\No\\Such2\\a.dll", L"C:\\No\\Such"));
+    EXPECT_FALSE(dllguard::PathContinues(L"C:\\No\\Such\\..\\a.dll", L"C:\\No\\Such"));
+}
+
+TEST(PathWithinTest, ShortNamesInTheirLongForm)
+{
+    TempFolder folder;
+    const std::wstring file = folder.MakeFolder(L"A Long Folder Name") + L"\\a.dll";
+    ASSERT_TRUE(WriteBytes(file, "x"));
+    wchar_t shortForm[MAX_PATH];
+    const DWORD length = GetShortPathNameW(file.c_str(), shortForm, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    ASSERT_NE(std::wstring(shortForm, length).find(L'~'), std::wstring::npos) << "no short name made";
+    EXPECT_EQ(dllguard::LongPathForm(std::wstring(shortForm, length)), file);
+    EXPECT_EQ(dllguard::LongPathForm(file), file);
+    EXPECT_EQ(dllguard::LongPathForm(folder / L"MISSIN~1\\a.dll"), L"");
+}
+
 TEST(PathWithinTest, NormalisedForm)
 {
     EXPECT_EQ(dllguard::NormalisePath(L"C:/a/b/../c/"), L"C:\\a\\c");

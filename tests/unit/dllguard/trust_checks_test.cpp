@@ -35,6 +35,8 @@ protected:
         windows_ = folder_.MakeFolder(L"Windows");
         folder_.MakeFolder(L"Windows\\System32\\sub");
         system32_ = windows_ + L"\\System32";
+        windowsTemp_ = folder_.MakeFolder(L"Windows\\Temp");
+        machineKeys_ = folder_.MakeFolder(L"Windows\\System32\\Microsoft\\Crypto\\RSA\\MachineKeys");
         programFiles_ = folder_.MakeFolder(L"Program Files");
         agent_ = folder_.MakeFolder(L"Program Files\\Agent");
         other_ = folder_.MakeFolder(L"Program Files\\Other");
@@ -57,7 +59,7 @@ protected:
     }
 
     TempFolder folder_;
-    std::wstring windows_, system32_, programFiles_, agent_, other_, outside_, temp_;
+    std::wstring windows_, system32_, programFiles_, agent_, other_, outside_, temp_, windowsTemp_, machineKeys_;
 };
 
 TEST_F(TrustChecksTest, TrustedPlaces)
@@ -79,6 +81,18 @@ TEST_F(TrustChecksTest, TrustedPlaces)
         {"beside the executable, ProgramFiles unset", agent_ + L"\\a.dll", agent_, L"", false},
         {"escaping System32 with '..'", system32_ + L"\\..\\..\\Temp\\a.dll", outside_, programFiles_, false},
         {"temporary folder", temp_ + L"\\a.dll", outside_, programFiles_, false},
+        // Standard users may create files in these.
+        {"the Windows directory's Temp", windowsTemp_ + L"\\a.dll", outside_, programFiles_, false},
+        {"below the Windows directory's Temp", windowsTemp_ + L"\\sub\\a.dll", outside_, programFiles_, false},
+        {"the Windows directory's Temp, other case", windows_ + L"\\TEMP\\a.dll", outside_, programFiles_, false},
+        {"Temp reached with '..'", system32_ + L"\\..\\Temp\\a.dll", outside_, programFiles_, false},
+        {"the Windows directory's Tasks", windows_ + L"\\Tasks\\a.dll", outside_, programFiles_, false},
+        {"System32's Tasks", system32_ + L"\\Tasks\\a.dll", outside_, programFiles_, false},
+        {"System32's colour profiles", system32_ + L"\\spool\\drivers\\color\\a.dll", outside_, programFiles_,
+         false},
+        {"machine key containers", machineKeys_ + L"\\a.dll", outside_, programFiles_, false},
+        {"a folder that only starts like Temp", windows_ + L"\\Temporary\\a.dll", outside_, programFiles_, true},
+        {"System32's spool drivers", system32_ + L"\\spool\\drivers\\x64\\a.dll", outside_, programFiles_, true},
     };
     for (const Case& c : cases) {
         const TrustChecks checks(Directories(c.executable, c.programFiles), dllguard::ResolveNativeFileApi());
@@ -118,14 +132,36 @@ TEST_F(TrustChecksTest, TrustDecisionsAreTraced)
 
 TEST_F(TrustChecksTest, UnsignedLibraryOutsideTrustedPlacesIsVulnerable)
 {
-    const std::wstring library = PlaceLibrary(temp_);
     const TrustChecks checks(Directories(outside_, programFiles_), dllguard::ResolveNativeFileApi());
-    for (bool checkSignature : {true, false}) {
-        const auto check = checks.SecurityCheck(library, 0, checkSignature);
-        EXPECT_EQ(check.result, GuardResult::VulnerablePath);
-        EXPECT_TRUE(SamePath(check.checkedPath, library)) << Narrow(check.checkedPath);
-        EXPECT_EQ(check.information, "paths: exe: " + Narrow(outside_) + " prog: " + Narrow(programFiles_));
+    for (const std::wstring& folder : {temp_, windowsTemp_, machineKeys_}) {
+        const std::wstring library = PlaceLibrary(folder);
+        for (bool checkSignature : {true, false}) {
+            const auto check = checks.SecurityCheck(library, 0, checkSignature);
+            EXPECT_EQ(check.result, GuardResult::VulnerablePath) << Narrow(library);
+            EXPECT_TRUE(SamePath(check.checkedPath, library)) << Narrow(check.checkedPath);
+            EXPECT_EQ(check.information, "paths: exe: " + Narrow(outside_) + " prog: " + Narrow(programFiles_));
+        }
     }
+}
+
+TEST_F(TrustChecksTest, ShortNameOfAUserWritableFolderIsNoWayIn)
+{
+    PlaceLibrary(machineKeys_);
+    // System32 as given, only the last folder by its short name ("MACHIN~1").
+    wchar_t shortForm[MAX_PATH];
+    const DWORD length = GetShortPathNameW(machineKeys_.c_str(), shortForm, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    const std::wstring shortFolder(shortForm, length);
+    const std::wstring shortName = shortFolder.substr(shortFolder.find_last_of(L'\\') + 1);
+    ASSERT_NE(shortName.find(L"~"), std::wstring::npos) << Narrow(shortName);
+    const std::wstring parent = machineKeys_.substr(0, machineKeys_.find_last_of(L'\\'));
+    const std::wstring shortPath = parent + L"\\" + shortName + L"\\" + kLibrary;
+
+    const TrustChecks checks(Directories(outside_, programFiles_), dllguard::ResolveNativeFileApi());
+    EXPECT_TRUE(checks.IsTrustedPath(parent + L"\\" + kLibrary)) << "beside it is trusted";
+    EXPECT_FALSE(checks.IsTrustedPath(shortPath)) << Narrow(shortPath);
+    // A short name whose long form is unknown is not trusted either.
+    EXPECT_FALSE(checks.IsTrustedPath(system32_ + L"\\MISSIN~1\\a.dll"));
 }
 
 TEST_F(TrustChecksTest, LibrariesInTrustedPlacesPassWithoutInformation)
@@ -218,15 +254,16 @@ TEST_F(TrustChecksTest, MapsThroughTheTrueLoadLibraryAsADataFile)
 // trusted root, so a throw-away certificate is enough here.
 TEST_F(TrustChecksTest, SignedLibraryInATemporaryFolderPassesWhenSignaturesAreChecked)
 {
-    if (!Exists(TestBinaryFolder() + L"\\" + kSignedLibrary))
-        GTEST_SKIP() << "no signed test library (openssl or osslsigncode missing at build time)";
-    const std::wstring library = PlaceLibrary(temp_, kSignedLibrary, kSignedLibrary);
+    ASSERT_TRUE(Exists(TestBinaryFolder() + L"\\" + kSignedLibrary))
+        << "no signed test library: the build needs openssl and osslsigncode (scripts/setup.sh installs them)";
     const TrustChecks checks(Directories(outside_, programFiles_), dllguard::ResolveNativeFileApi());
-
-    EXPECT_TRUE(dllguard::VerifyEmbeddedSignature(library));
-    EXPECT_EQ(checks.SecurityCheck(library, 0, true).result, GuardResult::Success);
-    const auto unchecked = checks.SecurityCheck(library, 0, false);
-    EXPECT_EQ(unchecked.result, GuardResult::VulnerablePath);
+    for (const std::wstring& folder : {temp_, windowsTemp_}) {
+        const std::wstring library = PlaceLibrary(folder, kSignedLibrary, kSignedLibrary);
+        EXPECT_TRUE(dllguard::VerifyEmbeddedSignature(library));
+        EXPECT_EQ(checks.SecurityCheck(library, 0, true).result, GuardResult::Success) << Narrow(library);
+        EXPECT_EQ(checks.SecurityCheck(library, 0, false).result, GuardResult::VulnerablePath) << Narrow(library);
+    }
+    const std::wstring library = temp_ + L"\\" + kSignedLibrary;
 
     // One changed byte breaks the digest: the signature no longer counts.
     std::string bytes = ReadBytes(library);

@@ -8,6 +8,7 @@
 #include "dllguard/intercept/dll_protect.h"
 #include "dllguard/report/event_reporting.h"
 #include "dllguard/true_load_library.h"
+#include "json/text_conversion.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -173,6 +174,27 @@ TEST_F(GuardStartTest, StartThatCannotHookReportsItAndLeavesNothingInstalled)
     DllProtectInfo failure;
     failure.resultName = "INIT_DETOUR_FAILED";
     EXPECT_EQ(std::vector<DllProtectInfo>{failure}, TakeEvents());
+}
+
+// A narrow name reaches the checks as the system itself would read it.
+TEST_F(GuardStartTest, NarrowNamesInTheAnsiCodePageLoadAndAreReported)
+{
+    const std::wstring folder = folder_.MakeFolder(L"caf\u00e9");
+    const std::wstring library = folder + L"\\unsigned_\u00e9.dll";
+    ASSERT_TRUE(CopyInto(TestBinaryFolder() + L"\\guard_test_library.dll", library));
+    char ansi[MAX_PATH];
+    ASSERT_GT(WideCharToMultiByte(CP_ACP, 0, library.c_str(), -1, ansi, MAX_PATH, nullptr, nullptr), 0);
+
+    ASSERT_EQ(1, dllguard::DllProtectStart(kReportMode, L"guard_intercept_tests.exe"));
+    EXPECT_TRUE(UniqueModule(::LoadLibraryA(ansi)));  // unloaded again: the next load is checked anew
+    EXPECT_TRUE(UniqueModule(::LoadLibraryExA(ansi, nullptr, 0)));
+    dllguard::DllProtectStop();
+    const std::vector<DllProtectInfo> events = TakeEvents();
+    ASSERT_EQ(2u, events.size());
+    for (const DllProtectInfo& event : events) {
+        EXPECT_EQ("VULNERABLE_PATH", event.resultName);
+        EXPECT_EQ(WideToUtf8(library), event.requestedName);
+    }
 }
 
 TEST_F(GuardStartTest, GuardStartsAgainAfterAStop)

@@ -142,11 +142,11 @@ TEST(LoadInterceptionTest, StepsOfTheCommonPath)
          {L"loaded? a.dll", L"load a.dll"}, true},
         {"bare name found in System32", GuardMode::Block, bare, {}, {inSystem32}, {}, GuardResult::Success,
          {L"loaded? a.dll", L"load C:\\Sys32\\a.dll"}, true},
-        {"bare name missing from System32, trusted", GuardMode::Block, bare, {}, {bare}, {bare},
-         GuardResult::Success, {L"loaded? a.dll", L"load C:\\Sys32\\a.dll", L"trusted? a.dll", L"load a.dll"}, true},
-        {"bare name missing from System32, vulnerable", GuardMode::Block, bare, {}, {bare}, {},
-         GuardResult::VulnerablePath,
-         {L"loaded? a.dll", L"load C:\\Sys32\\a.dll", L"trusted? a.dll", L"check a.dll"}, false},
+        {"bare name missing from System32: checked, whatever the current directory", GuardMode::Block, bare, {},
+         {bare}, {bare}, GuardResult::Success,
+         {L"loaded? a.dll", L"load C:\\Sys32\\a.dll", L"check a.dll", L"load a.dll"}, true},
+        {"bare name missing from System32, vulnerable", GuardMode::Block, bare, {}, {bare}, {bare},
+         GuardResult::VulnerablePath, {L"loaded? a.dll", L"load C:\\Sys32\\a.dll", L"check a.dll"}, false},
         {"path in a trusted place", GuardMode::Block, kPath, {}, {kPath}, {kPath}, GuardResult::VulnerablePath,
          {L"loaded? " + kPath, L"trusted? " + kPath, L"load " + kPath}, true},
         {"forward slashes make a path too", GuardMode::Block, L"C:/Temp/a.dll", {}, {L"C:/Temp/a.dll"},
@@ -180,6 +180,43 @@ TEST(LoadInterceptionTest, StepsOfTheCommonPath)
         const HMODULE module = LoadInterception(system, c.mode, true).Load(Request(c.name));
         EXPECT_EQ(c.log, system.log);
         EXPECT_EQ(c.loads, module != nullptr);
+    }
+}
+
+// Where a name that is not fully qualified ends up is the loader's search,
+// not the current directory: it is checked as mapped, even when the place it
+// names relative to the current directory would be trusted.
+TEST(LoadInterceptionTest, OnlyFullyQualifiedPathsAreTrustedByTheirPlaceBeforeTheCheck)
+{
+    struct Case {
+        std::wstring name;
+        bool trustedByPlace;
+    };
+    const Case cases[] = {
+        {L"C:\\Windows\\System32\\a.dll", true},
+        {L"C:/Windows/System32/a.dll", true},
+        {L"\\\\server\\share\\a.dll", true},
+        {L"\\\\?\\C:\\Windows\\a.dll", false},
+        {L"sub\\a.dll", false},
+        {L".\\a.dll", false},
+        {L"..\\System32\\a.dll", false},
+        {L"C:a.dll", false},  // no separator: its System32 copy is tried first, as for a bare name
+        {L"\\Windows\\System32\\a.dll", false},
+        {L"/Windows/System32/a.dll", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.name));
+        ScriptedSystem system;
+        system.present = {c.name};
+        system.trusted = {c.name};
+        system.check.result = GuardResult::VulnerablePath;
+        const HMODULE module = LoadInterception(system, GuardMode::Block, true).Load(Request(c.name));
+        const std::vector<std::wstring> trusted = {L"loaded? " + c.name, L"trusted? " + c.name, L"load " + c.name};
+        std::vector<std::wstring> checked = {L"loaded? " + c.name, L"check " + c.name};
+        if (c.name.find_first_of(L"\\/") == std::wstring::npos)
+            checked.insert(checked.begin() + 1, L"load " + kSystem32 + L"\\" + c.name);
+        EXPECT_EQ(c.trustedByPlace ? trusted : checked, system.log);
+        EXPECT_EQ(c.trustedByPlace, module != nullptr);
     }
 }
 
