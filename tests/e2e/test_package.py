@@ -132,9 +132,12 @@ class Prefix:
                               env=self.env, cwd=cwd or self.drive_c, timeout=120)
         return proc.returncode, proc.stdout
 
-    def script(self, path):
-        """A batch file through Wine's cmd, started from C:\\ rather than its own folder."""
-        return self.run("cmd", "/c", windows_path_in(self, path))
+    def script(self, path, from_its_folder=False):
+        """A batch file through Wine's cmd, started in its own folder or from C:\\
+        ("call" keeps the quotes that cmd /c strips from a path with parentheses)."""
+        if from_its_folder:
+            return self.run("cmd", "/c", path.name, cwd=path.parent)
+        return self.run("cmd", "/c", "call", windows_path_in(self, path))
 
     def export(self, key):
         out = self.drive_c / "export.reg"
@@ -172,7 +175,7 @@ def prefix(tmp_path_factory):
 
 
 def test_install_demo_registers_its_folder_and_uninstall_demo_restores_the_registry(prefix):
-    demo = unpack(AGENT_ARCHIVE, prefix.drive_c / "Program Files" / "Agent Demo")
+    demo = unpack(AGENT_ARCHIVE, prefix.drive_c / "Program Files (x86)" / "Agent Demo")
     # Elsewhere, without stand-ins: reaches an agent only through the registration.
     elsewhere = unpack(CONSOLE_ARCHIVE, prefix.drive_c / "Console Only")
     before = prefix.export(UNINSTALL)
@@ -199,7 +202,7 @@ def test_the_demo_scripts_leave_another_agents_registration_alone(prefix):
     try:
         before = prefix.export(AGENT_KEY)
         for script in ("install-demo.cmd", "uninstall-demo.cmd"):
-            rc, out = prefix.script(demo / script)
+            rc, out = prefix.script(demo / script, from_its_folder=True)
             assert rc == 1, script
             assert agent.encode() in out, script
             assert prefix.export(AGENT_KEY) == before, script
