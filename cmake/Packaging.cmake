@@ -104,7 +104,6 @@ install(FILES "${_files}/install-demo.cmd" "${_files}/uninstall-demo.cmd" DESTIN
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME ${PRODUCT_PACKAGE_NAME})
-set(CPACK_PACKAGE_VENDOR ${PRODUCT_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_SYSTEM_NAME win64)
 set(CPACK_PACKAGE_DIRECTORY "${PRODUCT_PACKAGE_DIR}")
@@ -135,7 +134,8 @@ foreach(_entry ${_archives})
              -D "CPACK_PACKAGE_FILE_NAME=${_archive}" -D "CPACK_COMPONENTS_ALL=${_components}")
   list(APPEND _commands COMMAND ${_cpack})
   if(PRODUCT_BUILD_TESTS)
-    # Fixture of the package tests; the runs share CPack's staging folder, so one after the other.
+    # Fixture of the package tests; one run at a time (they share the staging
+    # folder of the debug information and the install manifests).
     add_test(NAME package.${_test} COMMAND ${_cpack})
     set_tests_properties(package.${_test} PROPERTIES FIXTURES_SETUP package TIMEOUT 300
                          RESOURCE_LOCK cpack_staging)
