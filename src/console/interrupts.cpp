@@ -4,6 +4,7 @@
 #include "integration/tesdk_runner.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 
 namespace {
@@ -16,7 +17,32 @@ std::mutex& CancelLock()
     return lock;
 }
 
+std::mutex g_handledLock;
+std::condition_variable g_handledChanged;
+unsigned g_handled = 0;
+
+void CountHandledInterrupt()
+{
+    {
+        std::lock_guard<std::mutex> guard(g_handledLock);
+        ++g_handled;
+    }
+    g_handledChanged.notify_all();
+}
+
 }  // namespace
+
+unsigned HandledInterrupts()
+{
+    std::lock_guard<std::mutex> guard(g_handledLock);
+    return g_handled;
+}
+
+bool WaitForHandledInterrupt(unsigned countBefore, std::chrono::milliseconds limit)
+{
+    std::unique_lock<std::mutex> lock(g_handledLock);
+    return g_handledChanged.wait_for(lock, limit, [&] { return g_handled != countBefore; });
+}
 
 void SetInterruptRunner(TesdkRunner* runner) { g_runner = runner; }
 
@@ -50,9 +76,11 @@ BOOL WINAPI ConsoleCtrlHandler(DWORD controlType)
         // default handling end the process.
         if (TesdkRunner* runner = g_runner.load())
             runner->Shutdown();
+        CountHandledInterrupt();
         return FALSE;
     }
     CancelCurrentCommand();
+    CountHandledInterrupt();
     return TRUE;
 }
 
