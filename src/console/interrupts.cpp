@@ -17,31 +17,44 @@ std::mutex& CancelLock()
     return lock;
 }
 
-std::mutex g_handledLock;
-std::condition_variable g_handledChanged;
-unsigned g_handled = 0;
+struct HandledCount {
+    std::mutex lock;
+    std::condition_variable changed;
+    unsigned count = 0;
+};
+
+// Never destroyed: a control event may still be handled while the process
+// runs its static destructors.
+HandledCount& Handled()
+{
+    static HandledCount* handled = new HandledCount;
+    return *handled;
+}
 
 void CountHandledInterrupt()
 {
+    HandledCount& handled = Handled();
     {
-        std::lock_guard<std::mutex> guard(g_handledLock);
-        ++g_handled;
+        std::lock_guard<std::mutex> guard(handled.lock);
+        ++handled.count;
     }
-    g_handledChanged.notify_all();
+    handled.changed.notify_all();
 }
 
 }  // namespace
 
 unsigned HandledInterrupts()
 {
-    std::lock_guard<std::mutex> guard(g_handledLock);
-    return g_handled;
+    HandledCount& handled = Handled();
+    std::lock_guard<std::mutex> guard(handled.lock);
+    return handled.count;
 }
 
 bool WaitForHandledInterrupt(unsigned countBefore, std::chrono::milliseconds limit)
 {
-    std::unique_lock<std::mutex> lock(g_handledLock);
-    return g_handledChanged.wait_for(lock, limit, [&] { return g_handled != countBefore; });
+    HandledCount& handled = Handled();
+    std::unique_lock<std::mutex> lock(handled.lock);
+    return handled.changed.wait_for(lock, limit, [&] { return handled.count != countBefore; });
 }
 
 void SetInterruptRunner(TesdkRunner* runner) { g_runner = runner; }
