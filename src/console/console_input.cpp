@@ -1,5 +1,6 @@
 #include "console/console_input.h"
 
+#include "console/interrupts.h"
 #include "json/text_conversion.h"
 
 #include <windows.h>
@@ -7,6 +8,9 @@
 #include <io.h>
 
 namespace {
+
+// How long a broken-off console read waits for the interrupt handler.
+constexpr std::chrono::milliseconds kInterruptHandlingLimit{2000};
 
 class HandleByteReader : public ByteReader {
 public:
@@ -28,9 +32,12 @@ private:
 
 class RedirectedLineSource : public LineSource {
 public:
-    explicit RedirectedLineSource(std::unique_ptr<ByteReader> reader) : reader_(std::move(reader)) {}
+    RedirectedLineSource(std::unique_ptr<ByteReader> reader, bool terminal)
+        : reader_(std::move(reader)), terminal_(terminal)
+    {
+    }
 
-    bool IsTerminal() const override { return false; }
+    bool IsTerminal() const override { return terminal_; }
 
     bool ReadLine(std::wstring& line) override
     {
@@ -64,17 +71,30 @@ private:
         return buffer_.size() - position_ >= count;
     }
 
+    // Looks for a byte-order mark only in what has arrived. More input is
+    // awaited only while that could still be the start of a mark; such bytes
+    // hold no line end, so a short first line is answered as soon as it ends.
     void DetectEncoding()
     {
-        encodingKnown_ = true;
-        Fill(3);
-        const std::string_view head(buffer_.data() + position_, buffer_.size() - position_);
-        if (head.size() >= 3 && head.substr(0, 3) == "\xEF\xBB\xBF") {
-            position_ += 3;
-        } else if (head.size() >= 2 && head.substr(0, 2) == "\xFF\xFE") {
-            position_ += 2;
-            utf16_ = true;
+        static constexpr std::string_view utf8Bom("\xEF\xBB\xBF");
+        static constexpr std::string_view utf16LeBom("\xFF\xFE");
+        for (;;) {
+            const std::string_view head(buffer_.data() + position_, buffer_.size() - position_);
+            if (head.substr(0, utf8Bom.size()) == utf8Bom) {
+                position_ += utf8Bom.size();
+                break;
+            }
+            if (head.substr(0, utf16LeBom.size()) == utf16LeBom) {
+                position_ += utf16LeBom.size();
+                utf16_ = true;
+                break;
+            }
+            const bool markMayFollow = utf8Bom.substr(0, head.size()) == head || utf16LeBom.substr(0, head.size()) == head;
+            if (ended_ || !markMayFollow)
+                break;
+            ReadChunk();
         }
+        encodingKnown_ = true;
     }
 
     bool ReadUtf8Line(std::wstring& line)
@@ -140,6 +160,7 @@ private:
     }
 
     std::unique_ptr<ByteReader> reader_;
+    const bool terminal_;
     std::string buffer_;
     size_t position_ = 0;
     bool ended_ = false;
@@ -147,9 +168,29 @@ private:
     bool utf16_ = false;
 };
 
+class HandleConsoleReader : public ConsoleReader {
+public:
+    explicit HandleConsoleReader(HANDLE handle) : handle_(handle) {}
+
+    size_t Read(wchar_t* buffer, size_t capacity) override
+    {
+        DWORD read = 0;
+        const DWORD request = capacity > 16384 ? 16384 : static_cast<DWORD>(capacity);
+        if (!ReadConsoleW(handle_, buffer, request, &read, nullptr))
+            return 0;
+        return read;
+    }
+
+private:
+    HANDLE handle_;  // standard input; not ours to close
+};
+
 class ConsoleLineSource : public LineSource {
 public:
-    explicit ConsoleLineSource(HANDLE handle) : handle_(handle) {}
+    ConsoleLineSource(std::unique_ptr<ConsoleReader> reader, std::chrono::milliseconds interruptLimit)
+        : reader_(std::move(reader)), interruptLimit_(interruptLimit)
+    {
+    }
 
     bool IsTerminal() const override { return true; }
 
@@ -167,36 +208,44 @@ public:
                 return line.empty() || line.front() != L'\x1A';
             }
             wchar_t chunk[1024];
-            DWORD read = 0;
-            if (!ReadConsoleW(handle_, chunk, ARRAYSIZE(chunk), &read, nullptr)) {
-                // A read broken off by Ctrl+C is retried; the handler decides.
-                if (GetLastError() == ERROR_OPERATION_ABORTED)
-                    continue;
+            const unsigned interruptsBefore = HandledInterrupts();
+            const size_t read = reader_->Read(chunk, ARRAYSIZE(chunk));
+            if (read == 0) {
+                // Broken off by Ctrl+C (or the console went away): the input
+                // ends, once the handler has cancelled the last command.
+                WaitForHandledInterrupt(interruptsBefore, interruptLimit_);
                 return false;
             }
-            if (read == 0)
-                continue;
             pending_.append(chunk, read);
         }
     }
 
 private:
-    HANDLE handle_;
+    std::unique_ptr<ConsoleReader> reader_;
+    const std::chrono::milliseconds interruptLimit_;
     std::wstring pending_;
 };
 
 }  // namespace
 
-std::unique_ptr<LineSource> MakeRedirectedLineSource(std::unique_ptr<ByteReader> reader)
+std::unique_ptr<LineSource> MakeRedirectedLineSource(std::unique_ptr<ByteReader> reader, bool terminal)
 {
-    return std::make_unique<RedirectedLineSource>(std::move(reader));
+    return std::make_unique<RedirectedLineSource>(std::move(reader), terminal);
+}
+
+std::unique_ptr<LineSource> MakeConsoleLineSource(std::unique_ptr<ConsoleReader> reader,
+                                                  std::chrono::milliseconds interruptLimit)
+{
+    return std::make_unique<ConsoleLineSource>(std::move(reader), interruptLimit);
 }
 
 std::unique_ptr<LineSource> OpenStandardInput()
 {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
-    if (_isatty(0) && GetConsoleMode(input, &mode))
-        return std::make_unique<ConsoleLineSource>(input);
-    return MakeRedirectedLineSource(std::make_unique<HandleByteReader>(input));
+    if (GetConsoleMode(input, &mode))
+        return MakeConsoleLineSource(std::make_unique<HandleConsoleReader>(input), kInterruptHandlingLimit);
+    // A character device that is no console (NUL, a serial line) is read as
+    // bytes but, being a terminal to the runtime, not echoed.
+    return MakeRedirectedLineSource(std::make_unique<HandleByteReader>(input), _isatty(0) != 0);
 }

@@ -1,7 +1,11 @@
 #pragma once
-// All console output goes through the wide standard output stream. Commands
-// and notification handlers on other threads write whole pieces of text under
-// one lock, so two lines never mix within a line.
+// All console output goes through here. Commands and notification handlers on
+// other threads write whole pieces of text under one lock, so two lines never
+// mix within a line.
+//
+// A pipe or file gets the wide output stream's bytes (UTF-8, "\n" as CR LF).
+// A console gets the same characters through WriteConsoleW: the runtime's
+// per-character wide output shows nothing on some consoles.
 #include <string_view>
 
 namespace console {

@@ -4,6 +4,7 @@
 #include "integration/tesdk_runner.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 
 namespace {
@@ -16,7 +17,45 @@ std::mutex& CancelLock()
     return lock;
 }
 
+struct HandledCount {
+    std::mutex lock;
+    std::condition_variable changed;
+    unsigned count = 0;
+};
+
+// Never destroyed: a control event may still be handled while the process
+// runs its static destructors.
+HandledCount& Handled()
+{
+    static HandledCount* handled = new HandledCount;
+    return *handled;
+}
+
+void CountHandledInterrupt()
+{
+    HandledCount& handled = Handled();
+    {
+        std::lock_guard<std::mutex> guard(handled.lock);
+        ++handled.count;
+    }
+    handled.changed.notify_all();
+}
+
 }  // namespace
+
+unsigned HandledInterrupts()
+{
+    HandledCount& handled = Handled();
+    std::lock_guard<std::mutex> guard(handled.lock);
+    return handled.count;
+}
+
+bool WaitForHandledInterrupt(unsigned countBefore, std::chrono::milliseconds limit)
+{
+    HandledCount& handled = Handled();
+    std::unique_lock<std::mutex> lock(handled.lock);
+    return handled.changed.wait_for(lock, limit, [&] { return handled.count != countBefore; });
+}
 
 void SetInterruptRunner(TesdkRunner* runner) { g_runner = runner; }
 
@@ -50,9 +89,11 @@ BOOL WINAPI ConsoleCtrlHandler(DWORD controlType)
         // default handling end the process.
         if (TesdkRunner* runner = g_runner.load())
             runner->Shutdown();
+        CountHandledInterrupt();
         return FALSE;
     }
     CancelCurrentCommand();
+    CountHandledInterrupt();
     return TRUE;
 }
 

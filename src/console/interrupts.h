@@ -3,6 +3,8 @@
 // the cancel request of the instance-control observer.
 #include <windows.h>
 
+#include <chrono>
+
 class TesdkRunner;
 
 // The connection the handler stops while the shell waits for its first line.
@@ -19,3 +21,9 @@ void InterruptCallback();
 // teardown has let go of it.
 void CancelCurrentCommand();
 void ForgetCurrentCommand();
+
+// Control events handled so far. A reader whose console read was broken off
+// takes the count before reading and waits, at most `limit`, until the
+// handler has done its part for the event that broke it off.
+unsigned HandledInterrupts();
+bool WaitForHandledInterrupt(unsigned countBefore, std::chrono::milliseconds limit);

@@ -2,6 +2,7 @@
 install folder per test, with the agent stand-ins that the test asks for."""
 import json
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -92,6 +93,22 @@ class Running:
             data = data.encode("utf-8")
         self.proc.stdin.write(data)
         self.proc.stdin.flush()
+
+    def read_until(self, expected, timeout=30):
+        """Reads standard output as it arrives until it holds `expected` (or
+        the time is up, or output ends); returns what was read. Standard
+        input stays open meanwhile."""
+        received = b""
+        deadline = time.monotonic() + timeout
+        fd = self.proc.stdout.fileno()
+        while expected not in received and time.monotonic() < deadline:
+            ready, _, _ = select.select([fd], [], [], 0.1)
+            if ready:
+                data = os.read(fd, 4096)
+                if not data:
+                    break
+                received += data
+        return received
 
     def interrupt(self):
         """Ctrl+C: SIGINT to the wine process arrives as CTRL_C_EVENT."""
