@@ -1,6 +1,6 @@
 #include "console/console_input.h"
 
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #include "console/crash_handler.h"
 
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 
 #include <shlwapi.h>
 

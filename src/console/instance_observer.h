@@ -2,7 +2,7 @@
 // Instance control: another process sets a machine-wide named event to ask
 // every running console to stop what it is doing. The observer's thread waits
 // for it and runs the callback once.
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 
 #include <functional>
 #include <string>

@@ -1,7 +1,7 @@
 #include "integration/integration.h"
 
-#include "console/result_codes.h"
-#include "json/text_conversion.h"
+#include "base/result_codes.h"
+#include "base/text_conversion.h"
 
 #include <mutex>
 

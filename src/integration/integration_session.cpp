@@ -2,7 +2,7 @@
 
 #include "json/json_composed_serializer.h"
 #include "json/json_document.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <json/writer.h>
 

@@ -1,10 +1,10 @@
 #include "telemetry/telemetry_app.h"
 
 #include "console/arguments.h"
-#include "console/function_trace.h"
-#include "console/logging.h"
-#include "console/result_codes.h"
-#include "json/text_conversion.h"
+#include "base/function_trace.h"
+#include "base/logging.h"
+#include "base/result_codes.h"
+#include "base/text_conversion.h"
 #include "telemetry/exported_plugin.h"
 #include "telemetry/file_version.h"
 

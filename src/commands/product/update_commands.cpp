@@ -1,8 +1,8 @@
 #include "commands/product/update_commands.h"
 
 #include "console/arguments.h"
-#include "console/console_output.h"
-#include "console/result_codes.h"
+#include "base/console_output.h"
+#include "base/result_codes.h"
 #include "integration/integration_session.h"
 #include "integration/tesdk_runner.h"
 #include "json/json_composed_serializer.h"

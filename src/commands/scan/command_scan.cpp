@@ -6,11 +6,11 @@
 #include "commands/scan/scan_task_document.h"
 #include "commands/scan/scan_task_id.h"
 #include "commands/scan/scan_wait.h"
-#include "console/console_output.h"
-#include "console/result_codes.h"
+#include "base/console_output.h"
+#include "base/result_codes.h"
 #include "integration/integration_session.h"
 #include "integration/tesdk_runner.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 namespace {
 

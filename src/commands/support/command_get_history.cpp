@@ -1,10 +1,10 @@
 #include "commands/support/command_get_history.h"
 
 #include "console/arguments.h"
-#include "console/logging.h"
-#include "console/result_codes.h"
-#include "console/unique_resource.h"
-#include "json/text_conversion.h"
+#include "base/logging.h"
+#include "base/result_codes.h"
+#include "base/unique_resource.h"
+#include "base/text_conversion.h"
 
 #include <shlwapi.h>
 

@@ -1,12 +1,12 @@
 #include "commands/support/session_queries.h"
 
 #include "commands/support/support_records.h"
-#include "console/console_output.h"
-#include "console/result_codes.h"
+#include "base/console_output.h"
+#include "base/result_codes.h"
 #include "integration/integration_session.h"
 #include "integration/tesdk_runner.h"
 #include "json/json_composed_serializer.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <string>
 

@@ -3,8 +3,8 @@
 #include "commands/support/session_start_request.h"
 #include "commands/support/support_wait_plans.h"
 #include "console/arguments.h"
-#include "console/console_output.h"
-#include "console/result_codes.h"
+#include "base/console_output.h"
+#include "base/result_codes.h"
 #include "json/json_values.h"
 
 #include <string>

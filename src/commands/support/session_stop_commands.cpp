@@ -1,9 +1,9 @@
 #include "commands/support/session_stop_commands.h"
 
 #include "commands/support/support_wait_plans.h"
-#include "console/result_codes.h"
+#include "base/result_codes.h"
 #include "integration/integration_session.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <utility>
 

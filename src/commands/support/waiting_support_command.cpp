@@ -1,7 +1,7 @@
 #include "commands/support/waiting_support_command.h"
 
-#include "console/console_output.h"
-#include "console/result_codes.h"
+#include "base/console_output.h"
+#include "base/result_codes.h"
 #include "integration/integration_session.h"
 #include "integration/tesdk_runner.h"
 

@@ -7,7 +7,7 @@
 #include "commands/support/support_wait.h"
 #include "console/command.h"
 #include "integration/integration_ex.h"
-#include "integration/integration_types.h"
+#include "integration/boundary/integration_types.h"
 
 #include <cstdint>
 #include <vector>

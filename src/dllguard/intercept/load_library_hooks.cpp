@@ -2,7 +2,7 @@
 
 #include "dllguard/hook/hook_transaction.h"
 #include "dllguard/intercept/load_interception.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <atomic>
 #include <string>

@@ -1,6 +1,6 @@
 #include "dllguard/report/guard_event_builders.h"
 
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <windows.h>
 

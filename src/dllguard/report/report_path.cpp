@@ -1,6 +1,6 @@
 #include "dllguard/report/report_path.h"
 
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 
 #include <windows.h>
 

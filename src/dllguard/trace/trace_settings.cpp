@@ -1,6 +1,6 @@
 #include "dllguard/trace/trace_settings.h"
 
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "dllguard/trace/tracer.h"
 
 #include "dllguard/trace/trace_line.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -11,10 +11,10 @@
 //   report                   the report file the guard writes to
 // Each load starts with the last-error value kUntouchedError, so that a
 // load refused without touching it shows that value.
-#include "console/console_output.h"
+#include "base/console_output.h"
 #include "dllguard/report/event_reporting.h"
 #include "dllguard/startup/guard_startup.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "console/shell.h"
+#include "console/entry/shell.h"
 
 #include "console/console_input.h"
 

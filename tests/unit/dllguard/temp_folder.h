@@ -1,7 +1,7 @@
 #pragma once
 // A fresh folder under the temporary directory, removed with everything in
 // it when the test ends, and whole-file helpers for fixtures.
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 
 #include <windows.h>
 

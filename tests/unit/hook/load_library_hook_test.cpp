@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 #include "dllguard/hook/jump_thunks.h"
 #include "hook_test_support.h"
 

@@ -1,6 +1,6 @@
 #include "agent_fixture.h"
 
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <fstream>
 #include <sstream>

@@ -1,4 +1,4 @@
-#include "console/log_library.h"
+#include "base/log_library.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
-#include "console/interrupts.h"
+#include "console/entry/interrupts.h"
 
-#include "console/shell.h"
+#include "console/entry/shell.h"
 #include "integration/tesdk_runner.h"
 
 #include <atomic>
