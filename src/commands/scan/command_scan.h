@@ -21,7 +21,7 @@ public:
     explicit CommandScan(TesdkRunner* runner, ArrivalWait wait = WaitForBothArrivals);
 
     std::string& GetName(std::string& name) const override { return name = "FileScan.OnDemand.RunScanTask"; }
-    int Execute(const ArgumentTokens& args) override;
+    ResultCode Execute(const ArgumentTokens& args) override;
     // Only raises the interrupted and the stopped flag; the running wait
     // posts the stop and ends the command with "cancelled".
     bool Cancel() override;

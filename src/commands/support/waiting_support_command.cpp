@@ -56,22 +56,6 @@ int WaitingSupportCommand::OpenListeningConnection()
     return result::CommandFailed;
 }
 
-int WaitingSupportCommand::AskSupport(const IntegrationRequest& request, const wchar_t* method, uint32_t timeoutMs,
-                                      int32_t& agentCode, Json::Value* output)
-{
-    IntegrationResponse response;
-    const uint32_t sent = Send(*Runner(), request, response, timeoutMs);
-    if (sent != 0)
-        return static_cast<int>(sent);
-    const ResponseMethod* answer = FindMethod(response, L"Product.Support", method);
-    if (answer == nullptr)
-        return result::CommandFailed;
-    agentCode = answer->error;
-    if (output != nullptr)
-        *output = answer->output;
-    return result::Success;
-}
-
 int WaitingSupportCommand::Wait()
 {
     TesdkRunner* runner = Runner();
