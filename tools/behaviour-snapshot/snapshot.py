@@ -24,6 +24,7 @@ os.environ.setdefault("WINEDEBUG", "-all")
 sys.path.insert(0, str(ROOT / "tests" / "e2e"))
 
 from conftest import AGENT_FILES, CONSOLE_FILES, Agent, Install, answer, windows_path  # noqa: E402
+from test_support import ended, event, state  # noqa: E402
 
 # Times the simulated agent stamps (seconds since 1970, ten digits).
 TIME = re.compile(rb"\b1[0-9]{9}\b")
@@ -35,18 +36,6 @@ STATUS = {"Locations": {
                 "update": {"error": 7, "lastSucceededTime": 5, "time": 30}},
     "Antivirus": {"Version": 42,
                   "check": {"error": 3, "lastSucceededTime": 10, "time": 20}}}}
-
-
-def event(name, data, delay_ms):
-    return {"name": name, "data": data, "delay_ms": delay_ms}
-
-
-def state(value, delay_ms):
-    return event("Product.Support.State", {"state": value}, delay_ms)
-
-
-def ended(delay_ms, **data):
-    return event("Product.Support.SessionEnded", data, delay_ms)
 
 
 def policy(delay_ms=0):
