@@ -1,6 +1,6 @@
 #include "common/locked_file.h"
 
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace standin {
 namespace common {

@@ -5,7 +5,7 @@
 // (a line "DumpFolder=<path>"), else %PRODUCT_CRASH_DUMP_DIR%, else
 // %ProgramData%\ProductAgent\CrashDumps, as <exe name>_<pid>_<tick>.dmp.
 #include "common/agent_folders.h"
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 
 #include <windows.h>
 

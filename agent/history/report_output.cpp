@@ -1,6 +1,6 @@
 #include "report_output.h"
 
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace standin {
 namespace history {

@@ -6,7 +6,7 @@
 #include "worker_command_line.h"
 
 #include "common/agent_folders.h"
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 
 #include <windows.h>
 

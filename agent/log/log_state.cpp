@@ -4,8 +4,8 @@
 
 #include "common/agent_folders.h"
 #include "common/locked_file.h"
-#include "console/log_abi.h"
-#include "console/unique_resource.h"
+#include "base/log_abi.h"
+#include "base/unique_resource.h"
 
 #include <cstdint>
 #include <mutex>

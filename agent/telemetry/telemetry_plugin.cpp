@@ -4,7 +4,7 @@
 // one JSON line to the telemetry file: %PRODUCT_TELEMETRY_DIR%\events.jsonl,
 // or %ProgramData%\ProductAgent\Telemetry\events.jsonl.
 #include "common/agent_folders.h"
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 #include "telemetry/plugin_interfaces.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 #include "hub.h"
 
 #include "common/agent_folders.h"
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 #include "scripted_responder.h"
 #include "simulated_agent.h"
 

@@ -1,7 +1,7 @@
 #include "request_log.h"
 
 #include "common/agent_folders.h"
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 
 #include <json/reader.h>
 #include <json/writer.h>

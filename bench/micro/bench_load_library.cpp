@@ -1,7 +1,7 @@
 // LoadLibraryW of a library the process already holds, with and without a
 // hook in front of it. The guard hooks every library load of the process, so
 // its overhead on this common case is paid again and again.
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 #include "dllguard/hook/hook_transaction.h"
 #include "dllguard/intercept/dll_protect.h"
 #include "dllguard/intercept/guard_options.h"

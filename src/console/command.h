@@ -1,5 +1,7 @@
 #pragma once
 // The command interface that the shell runs and the interrupt handlers cancel.
+#include "base/result_codes.h"
+
 #include <string>
 #include <vector>
 
@@ -13,7 +15,7 @@ public:
     // Writes the command's registry name into `name` and returns it.
     virtual std::string& GetName(std::string& name) const = 0;
     // Runs the command on the main thread; returns a Windows error code.
-    virtual int Execute(const ArgumentTokens& args) = 0;
+    virtual ResultCode Execute(const ArgumentTokens& args) = 0;
     // May be called from any thread, at any time, any number of times.
     // Returns whether the command winds down by itself.
     virtual bool Cancel() = 0;

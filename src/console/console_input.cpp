@@ -1,7 +1,7 @@
 #include "console/console_input.h"
 
-#include "console/interrupts.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
+#include "console/handled_interrupts.h"
 
 #include <windows.h>
 

@@ -1,6 +1,7 @@
 #include "console/crash_handler.h"
 
-#include "console/unique_resource.h"
+#include "base/module_path.h"
+#include "base/unique_resource.h"
 
 #include <shlwapi.h>
 
@@ -22,11 +23,7 @@ Function Export(HMODULE library, const char* name)
 
 std::wstring CrashHandlerPath()
 {
-    wchar_t path[MAX_PATH + 1] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    PathRemoveFileSpecW(path);
-    PathAddBackslashW(path);
-    std::wstring directory(path);
+    std::wstring directory = FolderWithBackslash(ModuleFileName(nullptr));
     if (!directory.empty() && directory.back() != L'\\' && directory.back() != L'/')
         directory += L'\\';
     return directory + L"cvch.dll";

@@ -2,7 +2,8 @@
 // Instance control: another process sets a machine-wide named event to ask
 // every running console to stop what it is doing. The observer's thread waits
 // for it and runs the callback once.
-#include "console/unique_resource.h"
+#include "base/event.h"
+#include "base/stoppable_thread.h"
 
 #include <functional>
 #include <string>
@@ -21,19 +22,15 @@ public:
     Observer(const Observer&) = delete;
     Observer& operator=(const Observer&) = delete;
 
-    bool IsWatching() const { return static_cast<bool>(thread_); }
+    bool IsWatching() const { return thread_.IsRunning(); }
 
 private:
-    void Wait();
+    void Wait(HANDLE stop);
 
     std::function<void()> callback_;
-    UniqueHandle thread_;
-    DWORD threadId_ = 0;
-    UniqueHandle events_[2];  // [0] the named event, [1] the stop event
+    Event named_;
+    StoppableThread thread_;
 };
-
-// Starts a thread running `routine`; the thread owns its copy of the callable.
-HANDLE StartThread(std::function<void()> routine, DWORD* threadId);
 
 }  // namespace InstanceControl
 }  // namespace Product

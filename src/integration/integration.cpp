@@ -1,7 +1,7 @@
 #include "integration/integration.h"
 
-#include "console/result_codes.h"
-#include "json/text_conversion.h"
+#include "base/result_codes.h"
+#include "base/text_conversion.h"
 
 #include <mutex>
 
@@ -11,7 +11,7 @@ namespace {
 
 constexpr uint32_t ErrorFileNotFound = 2;
 constexpr uint32_t ErrorInvalidParameter = 87;
-constexpr uint32_t ErrorNoInstance = 5023;
+constexpr uint32_t ErrorNoInstance = result::InvalidState;
 constexpr uint32_t ErrorUnverifiedImage = 577;  // ERROR_INVALID_IMAGE_HASH
 
 std::string_view TextOrEmpty(const char* text) { return text != nullptr ? std::string_view(text) : std::string_view(); }

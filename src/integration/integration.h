@@ -2,7 +2,7 @@
 // One connection to the agent's integration library: loads it from a path,
 // obtains an instance, routes the library's callbacks into the object's two
 // virtual slots, and undoes all of it.
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 #include "integration/tesdk_abi.h"
 
 #include <cstdint>

@@ -14,9 +14,8 @@ uint32_t IntegrationEx::Initialize(const std::string& path, const SdkLoadOptions
         std::lock_guard<std::mutex> guard(lifecycle_);
         stopping_ = false;
         path_ = path;
-        stopEvent_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         reloadSemaphore_.reset(CreateSemaphoreW(nullptr, 0, LONG_MAX, nullptr));
-        reloadThread_.reset(CreateThread(nullptr, 0, &IntegrationEx::ReloadThread, this, 0, nullptr));
+        reloadThread_.Start([this](HANDLE stop) { ReloadLoop(stop); });
     }
     return Integration::Initialize(path, options);
 }
@@ -27,13 +26,8 @@ void IntegrationEx::Shutdown()
     Integration::Uninitialize();
 
     std::lock_guard<std::mutex> guard(lifecycle_);
-    if (stopEvent_)
-        SetEvent(stopEvent_.get());
-    if (reloadThread_)
-        WaitForSingleObject(reloadThread_.get(), INFINITE);
-    reloadThread_.reset();
+    reloadThread_.Stop();
     reloadSemaphore_.reset();
-    stopEvent_.reset();
 }
 
 void IntegrationEx::OnNotification(std::string_view name, std::string_view data)
@@ -47,16 +41,10 @@ void IntegrationEx::OnNotification(std::string_view name, std::string_view data)
         ReleaseSemaphore(reloadSemaphore_.get(), 1, nullptr);
 }
 
-DWORD WINAPI IntegrationEx::ReloadThread(void* self)
-{
-    static_cast<IntegrationEx*>(self)->ReloadLoop();
-    return 0;
-}
-
-void IntegrationEx::ReloadLoop()
+void IntegrationEx::ReloadLoop(HANDLE stop)
 {
     // Stop first: it wins when both are signalled.
-    const HANDLE waits[] = {stopEvent_.get(), reloadSemaphore_.get()};
+    const HANDLE waits[] = {stop, reloadSemaphore_.get()};
     for (;;) {
         const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
         if (woke == WAIT_OBJECT_0 + 1) {

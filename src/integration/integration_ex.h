@@ -1,6 +1,7 @@
 #pragma once
 // A connection with a reload thread: when the agent reports that its library
 // was updated and asks for a reload, the thread unloads and re-initialises it.
+#include "base/stoppable_thread.h"
 #include "integration/integration.h"
 
 #include <atomic>
@@ -25,12 +26,10 @@ public:
     const std::string& LibraryPath() const { return path_; }
 
 private:
-    static DWORD WINAPI ReloadThread(void* self);
-    void ReloadLoop();
+    void ReloadLoop(HANDLE stop);
 
-    UniqueHandle stopEvent_;
     UniqueHandle reloadSemaphore_;
-    UniqueHandle reloadThread_;
+    StoppableThread reloadThread_;
     std::string path_;
     // Serialises starting and stopping the reload thread.
     std::mutex lifecycle_;

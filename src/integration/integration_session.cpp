@@ -1,8 +1,10 @@
 #include "integration/integration_session.h"
 
+#include "integration/agent_request.h"
+
 #include "json/json_composed_serializer.h"
 #include "json/json_document.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <json/writer.h>
 
@@ -87,15 +89,11 @@ const ResponseMethod* FindMethod(const IntegrationResponse& response, std::wstri
 
 bool IsSupportState(cv::tesdk::Integration& connection, std::wstring_view expected)
 {
-    const IntegrationRequest request = BuildRequest("Product.Support", "GetState");
-    IntegrationResponse response;
-    if (Send(connection, request, response, 5000) != 0)
-        return false;
-    const ResponseMethod* state = FindMethod(response, L"Product.Support", L"GetState");
-    if (state == nullptr || state->error != 0)
+    const AgentReply state = AskAgent(connection, BuildRequest("Product.Support", "GetState"), QueryLimitMs);
+    if (state.MethodCode() != result::Success)
         return false;
     cv::StringW text;
-    if (!JsonComposedSerializer::LoadField(&state->output, "state", text))
+    if (!JsonComposedSerializer::LoadField(&state.Answer().output, "state", text))
         return false;
     return text.view() == expected;
 }

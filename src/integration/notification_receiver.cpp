@@ -3,7 +3,7 @@
 #include "integration/tesdk_runner.h"
 #include "json/json_document.h"
 #include "json/json_values.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 
 IntegrationNotificationReceiver::IntegrationNotificationReceiver()

@@ -1,6 +1,6 @@
-#include "console/logging.h"
+#include "base/logging.h"
 #include "integration/tesdk_runner.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 #include "json/json_composed_serializer.h"
 
-#include "console/logging.h"
-#include "json/text_conversion.h"
+#include "base/logging.h"
+#include "base/text_conversion.h"
 
 #include <atomic>
 

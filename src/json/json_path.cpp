@@ -1,6 +1,6 @@
 #include "json/json_path.h"
 
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <climits>
 

@@ -1,7 +1,7 @@
 #include "json/json_values.h"
 
 #include "json/json_path.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <cstdio>
 

@@ -1,5 +1,7 @@
 #include "telemetry/exported_plugin.h"
 
+#include "base/module_path.h"
+
 #include <shlwapi.h>
 
 namespace {
@@ -14,22 +16,7 @@ Function Export(HMODULE library, const char* name)
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
 }
 
-std::wstring DirectoryOf(HMODULE module)
-{
-    wchar_t path[MAX_PATH + 1] = {};
-    GetModuleFileNameW(module, path, MAX_PATH);
-    PathRemoveFileSpecW(path);
-    PathAddBackslashW(path);
-    return path;
-}
-
-HMODULE ModuleOfThisCode()
-{
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&ModuleOfThisCode), &module);
-    return module;
-}
+std::wstring DirectoryOf(HMODULE module) { return FolderWithBackslash(ModuleFileName(module)); }
 
 DWORD PluginLoadFlags()
 {

@@ -3,7 +3,7 @@
 // create the named object, obtain, initialise and start its service-plug-in
 // interface and ask it for the interface wanted. Every failure backs out
 // exactly the steps already taken, in reverse.
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 #include "telemetry/plugin_interfaces.h"
 
 #include <string>

@@ -1,10 +1,11 @@
 #include "telemetry/telemetry_app.h"
 
 #include "console/arguments.h"
-#include "console/function_trace.h"
-#include "console/logging.h"
-#include "console/result_codes.h"
-#include "json/text_conversion.h"
+#include "base/function_trace.h"
+#include "base/logging.h"
+#include "base/module_path.h"
+#include "base/result_codes.h"
+#include "base/text_conversion.h"
 #include "telemetry/exported_plugin.h"
 #include "telemetry/file_version.h"
 
@@ -21,13 +22,6 @@ namespace {
 
 constexpr wchar_t PluginLibrary[] = L"product.matrix.comm.dll";
 constexpr wchar_t PluginObject[] = L"Product.Matrix";
-
-std::wstring ExecutablePath()
-{
-    std::vector<wchar_t> path(32768);
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    return std::wstring(path.data(), length);
-}
 
 }  // namespace
 
@@ -56,7 +50,7 @@ void AddToolVersion(Json::Value& event)
 {
     const logging::FunctionTrace trace(L"Product::TelemetryST::TelemetryApp::AddToolVersion");
     FileVersionInfo version;
-    const uint32_t status = GetFileVersion(ExecutablePath(), version);
+    const uint32_t status = GetFileVersion(ModuleFileName(nullptr), version);
     if (status != 0) {
         logging::Diagnostic(logging::level::Failure, L"Product::TelemetryST::TelemetryApp::AddToolVersion",
                             L"GetFileVersion failed. Error %d.", static_cast<int>(status));

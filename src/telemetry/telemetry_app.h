@@ -3,7 +3,7 @@
 // the diagnostics log and delivered through the telemetry plug-in. Nothing of
 // it ever reaches the console or changes a command's result.
 #include "console/command.h"
-#include "console/logging.h"
+#include "base/logging.h"
 
 #include <json/value.h>
 

@@ -1,6 +1,6 @@
 // guard-report: prints the records of a DLL load guard report file.
-#include "console/console_output.h"
-#include "console/unique_resource.h"
+#include "base/console_output.h"
+#include "base/unique_resource.h"
 #include "dllguard/report/report_record.h"
 #include "report_printer.h"
 

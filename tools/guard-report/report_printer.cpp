@@ -1,6 +1,6 @@
 #include "report_printer.h"
 
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <fmt/format.h>
 #include <fmt/xchar.h>

@@ -5,7 +5,7 @@
 #include "simulation/simulation.h"
 
 #include "common/agent_folders.h"
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // Pieces of the simulated agent, one per agent module.
 #include "agent_documents.h"
 #include "responder.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 #include "simulation/state_store.h"
 
 #include <json/value.h>

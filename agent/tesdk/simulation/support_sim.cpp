@@ -6,7 +6,7 @@
 
 #include "simulation/support_delivery.h"
 
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 
 #include <windows.h>
 

@@ -1,11 +1,11 @@
 #include "commands/product/product_status.h"
 
-#include "console/console_output.h"
-#include "console/result_codes.h"
-#include "integration/integration_session.h"
+#include "base/console_output.h"
+#include "base/result_codes.h"
+#include "integration/agent_request.h"
 #include "integration/tesdk_runner.h"
 #include "json/json_composed_serializer.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 template <>
 struct JsonRecord<UpdateActivityRecord> {
@@ -27,15 +27,9 @@ int QueryProductStatus(TesdkRunner& runner, const ArgumentTokens& args, Json::Va
     if (args.empty())
         return result::InvalidParameter;  // nothing is sent
 
-    IntegrationResponse response;
-    const uint32_t sent = Send(runner, request, response, 5000);
-    if (sent != 0)
-        return static_cast<int>(sent);
-    const ResponseMethod* method = FindMethod(response, L"Product", L"GetStatus");
-    if (method == nullptr)
-        return result::CommandFailed;
-    if (method->error != 0)
-        return method->error;
+    const AgentReply reply = AskAgent(runner, request, QueryLimitMs);
+    if (const ResultCode code = reply.MethodCode(); code != result::Success)
+        return code;
 
     // The selector is checked only once the agent has answered.
     if (args.front() == "product")
@@ -44,11 +38,11 @@ int QueryProductStatus(TesdkRunner& runner, const ArgumentTokens& args, Json::Va
         location = "Locations/Antivirus/";
     else
         return result::InvalidParameter;
-    status = method->output;
+    status = reply.Answer().output;
     return result::Success;
 }
 
-int CommandGetVersion::Execute(const ArgumentTokens& args)
+ResultCode CommandGetVersion::Execute(const ArgumentTokens& args)
 {
     Json::Value status;
     std::string location;
@@ -62,7 +56,7 @@ int CommandGetVersion::Execute(const ArgumentTokens& args)
     return result::Success;
 }
 
-int CommandGetUpdateStatus::Execute(const ArgumentTokens& args)
+ResultCode CommandGetUpdateStatus::Execute(const ArgumentTokens& args)
 {
     Json::Value status;
     std::string location;
@@ -72,7 +66,7 @@ int CommandGetUpdateStatus::Execute(const ArgumentTokens& args)
     UpdateActivityRecord check, update;
     if (!LoadUpdateActivityRecord(status, location + "check", check) ||
         !LoadUpdateActivityRecord(status, location + "update", update))
-        return 5023;  // the status document lacks a record
+        return result::InvalidState;  // the status document lacks a record
 
     // A failed check is the latest thing that went wrong; otherwise the update's outcome.
     const UpdateActivityRecord& attempt = check.error != 0 ? check : update;

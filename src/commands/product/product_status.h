@@ -16,14 +16,14 @@ class CommandGetVersion : public CommandBase {
 public:
     using CommandBase::CommandBase;
     std::string& GetName(std::string& name) const override { return name = "GetVersion"; }
-    int Execute(const ArgumentTokens& args) override;
+    ResultCode Execute(const ArgumentTokens& args) override;
 };
 
 class CommandGetUpdateStatus : public CommandBase {
 public:
     using CommandBase::CommandBase;
     std::string& GetName(std::string& name) const override { return name = "GetUpdateStatus"; }
-    int Execute(const ArgumentTokens& args) override;
+    ResultCode Execute(const ArgumentTokens& args) override;
 };
 
 // One activity of a component: its last result and times, as the agent gives them.

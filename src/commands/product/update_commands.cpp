@@ -1,18 +1,16 @@
 #include "commands/product/update_commands.h"
 
 #include "console/arguments.h"
-#include "console/console_output.h"
-#include "console/result_codes.h"
-#include "integration/integration_session.h"
+#include "base/console_output.h"
+#include "base/result_codes.h"
+#include "integration/agent_request.h"
 #include "integration/tesdk_runner.h"
 #include "json/json_composed_serializer.h"
 
 namespace {
 
-constexpr uint32_t QueryTimeoutMs = 5000;
 constexpr int ErrorAdminRequired = 288;
 constexpr int ErrorUpdateRunning = 1552;
-constexpr int ErrorUpdateDisabled = 5023;
 
 struct RestartAnswer {
     bool isRestartNeeded = false;
@@ -21,24 +19,20 @@ struct RestartAnswer {
 
 }  // namespace
 
-int CommandStartUpdate::Execute(const ArgumentTokens& args)
+ResultCode CommandStartUpdate::Execute(const ArgumentTokens& args)
 {
     const bool force = HasParam(ParseArguments(args), std::string("force"));
     IntegrationRequest request = BuildRequest("Update", "StartUpdate");
     Json::Value& params = request.modules.front().methods.front().params;
     if (!SetBool(params, "checkOnly", false) || !SetBool(params, "use_saved_settings", true) ||
         !SetBool(params, "force", force))
-        return 5023;
+        return result::InvalidState;
 
-    IntegrationResponse response;
-    const uint32_t sent = Send(*Runner(), request, response, QueryTimeoutMs);
-    if (sent != 0)
-        return static_cast<int>(sent);
-    const ResponseMethod* method = FindMethod(response, L"Update", L"StartUpdate");
-    if (method == nullptr)
-        return result::CommandFailed;
+    const AgentReply reply = AskAgent(*Runner(), request, QueryLimitMs);
+    if (const ResultCode code = reply.Code(); code != result::Success)
+        return code;
 
-    switch (method->error) {
+    switch (const int32_t error = reply.Answer().error) {
     case 0:
         // The agent accepted the request; scripts read this line.
         console::Write(L"error 0");
@@ -49,59 +43,51 @@ int CommandStartUpdate::Execute(const ArgumentTokens& args)
     case ErrorUpdateRunning:
         console::WriteLine(L"An update process is already running!");
         return ErrorUpdateRunning;
-    case ErrorUpdateDisabled:
+    case result::InvalidState:
         console::WriteLine(L"Update is disabled from policy!");
-        return ErrorUpdateDisabled;
+        return result::InvalidState;
     default:
-        return method->error;
+        return error;
     }
 }
 
-int CommandIsUpdateInProgress::Execute(const ArgumentTokens&)
+ResultCode CommandIsUpdateInProgress::Execute(const ArgumentTokens&)
 {
     IntegrationRequest request = BuildRequest("Update", "IsInstallerRunning");
     RequestMethod downloader;
     downloader.name = cv::StringW(L"IsDownloaderRunning");
     request.modules.front().methods.push_back(std::move(downloader));
 
-    IntegrationResponse response;
-    const uint32_t sent = Send(*Runner(), request, response, QueryTimeoutMs);
-    if (sent != 0)
-        return static_cast<int>(sent);
-    const ResponseMethod* installer = FindMethod(response, L"Update", L"IsInstallerRunning");
-    const ResponseMethod* download = FindMethod(response, L"Update", L"IsDownloaderRunning");
-    if (installer == nullptr || download == nullptr)
-        return result::CommandFailed;
-    if (installer->error != 0 || download->error != 0)
-        return 5023;
+    const AgentReply reply = AskAgent(*Runner(), request, QueryLimitMs);
+    if (const ResultCode code = reply.Code(); code != result::Success)
+        return code;
+    const MethodAnswer& installer = reply.methods[0];
+    const MethodAnswer& download = reply.methods[1];
+    if (installer.error != 0 || download.error != 0)
+        return result::InvalidState;
     bool installing = false, downloading = false;
-    if (!GetBool(installing, installer->output, "response") || !GetBool(downloading, download->output, "response"))
+    if (!GetBool(installing, installer.output, "response") || !GetBool(downloading, download.output, "response"))
         return result::InvalidParameter;
     console::Write(installing || downloading ? L"true" : L"false");
     return result::Success;
 }
 
-int CommandIsUpdateRestartNeeded::Execute(const ArgumentTokens&)
+ResultCode CommandIsUpdateRestartNeeded::Execute(const ArgumentTokens&)
 {
     const IntegrationRequest request = BuildRequest("Product.RestartManager", "IsRestartNeeded");
-    IntegrationResponse response;
-    const uint32_t sent = Send(*Runner(), request, response, QueryTimeoutMs);
-    if (sent != 0)
-        return static_cast<int>(sent);
-    const ResponseMethod* method = FindMethod(response, L"Product.RestartManager", L"IsRestartNeeded");
-    if (method == nullptr)
-        return result::CommandFailed;
-    if (method->error != 0)
-        return method->error;
+    const AgentReply reply = AskAgent(*Runner(), request, QueryLimitMs);
+    if (const ResultCode code = reply.MethodCode(); code != result::Success)
+        return code;
+    const Json::Value& output = reply.Answer().output;
 
     RestartAnswer answer;
-    if (!JsonComposedSerializer::LoadField(&method->output, "isRestartNeeded", answer.isRestartNeeded))
+    if (!JsonComposedSerializer::LoadField(&output, "isRestartNeeded", answer.isRestartNeeded))
         return result::InvalidParameter;
     if (!answer.isRestartNeeded) {
         console::Write(L"false");  // the reasons are not looked at
         return result::Success;
     }
-    if (!JsonComposedSerializer::LoadField(&method->output, "reasons", answer.reasons))
+    if (!JsonComposedSerializer::LoadField(&output, "reasons", answer.reasons))
         return result::InvalidParameter;
     bool becauseOfUpdate = false;
     for (const int32_t reason : answer.reasons)

@@ -6,19 +6,19 @@ class CommandStartUpdate : public CommandBase {
 public:
     using CommandBase::CommandBase;
     std::string& GetName(std::string& name) const override { return name = "StartUpdate"; }
-    int Execute(const ArgumentTokens& args) override;
+    ResultCode Execute(const ArgumentTokens& args) override;
 };
 
 class CommandIsUpdateInProgress : public CommandBase {
 public:
     using CommandBase::CommandBase;
     std::string& GetName(std::string& name) const override { return name = "IsUpdateInProgress"; }
-    int Execute(const ArgumentTokens& args) override;
+    ResultCode Execute(const ArgumentTokens& args) override;
 };
 
 class CommandIsUpdateRestartNeeded : public CommandBase {
 public:
     using CommandBase::CommandBase;
     std::string& GetName(std::string& name) const override { return name = "IsUpdateRestartNeeded"; }
-    int Execute(const ArgumentTokens& args) override;
+    ResultCode Execute(const ArgumentTokens& args) override;
 };

@@ -6,17 +6,17 @@
 #include "commands/scan/scan_task_document.h"
 #include "commands/scan/scan_task_id.h"
 #include "commands/scan/scan_wait.h"
-#include "console/console_output.h"
-#include "console/result_codes.h"
+#include "base/console_output.h"
+#include "base/result_codes.h"
+#include "integration/agent_request.h"
 #include "integration/integration_session.h"
 #include "integration/tesdk_runner.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 namespace {
 
 // The scan did not complete as the agent should have reported it.
 constexpr int ErrorScanIncomplete = 1359;
-constexpr uint32_t ProgressTimeoutMs = 5000;
 
 // The wait's view of a running scan: arrivals at the receiver, requests
 // through the shared connection.
@@ -37,7 +37,7 @@ public:
 
     bool PollProgress() override
     {
-        if (Send(runner_, progressRequest_, progressResponse_, ProgressTimeoutMs) != 0)
+        if (Send(runner_, progressRequest_, progressResponse_, QueryLimitMs) != 0)
             return false;
         return ProgressIsHealthy(progressResponse_);
     }
@@ -74,7 +74,7 @@ bool CommandScan::Cancel()
     return true;
 }
 
-int CommandScan::Execute(const ArgumentTokens& args)
+ResultCode CommandScan::Execute(const ArgumentTokens& args)
 {
     // A Cancel that came while no scan ran (Ctrl+C at the shell's prompt) is
     // not meant for this scan.

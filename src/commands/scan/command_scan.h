@@ -2,7 +2,7 @@
 // "FileScan.OnDemand.RunScanTask": runs one custom on-demand scan in the agent,
 // follows it to its end and prints its summary.
 #include "console/command.h"
-#include "integration/integration_types.h"
+#include "integration/boundary/integration_types.h"
 #include "integration/notification_receiver.h"
 
 #include <windows.h>
@@ -21,7 +21,7 @@ public:
     explicit CommandScan(TesdkRunner* runner, ArrivalWait wait = WaitForBothArrivals);
 
     std::string& GetName(std::string& name) const override { return name = "FileScan.OnDemand.RunScanTask"; }
-    int Execute(const ArgumentTokens& args) override;
+    ResultCode Execute(const ArgumentTokens& args) override;
     // Only raises the interrupted and the stopped flag; the running wait
     // posts the stop and ends the command with "cancelled".
     bool Cancel() override;

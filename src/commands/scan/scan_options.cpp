@@ -1,8 +1,8 @@
 #include "commands/scan/scan_options.h"
 
 #include "console/arguments.h"
-#include "console/console_output.h"
-#include "json/text_conversion.h"
+#include "base/console_output.h"
+#include "base/text_conversion.h"
 
 #include <cerrno>
 #include <climits>

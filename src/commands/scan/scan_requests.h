@@ -1,6 +1,6 @@
 #pragma once
 // The requests that follow a running scan: its progress and its stop.
-#include "integration/integration_types.h"
+#include "integration/boundary/integration_types.h"
 
 #include <string>
 

@@ -4,7 +4,7 @@
 #include "json/json_composed_serializer.h"
 #include "json/json_document.h"
 #include "json/json_values.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "commands/scan/scan_task_id.h"
 
 #include "json/json_values.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <objbase.h>
 

@@ -1,10 +1,12 @@
 #include "commands/support/command_get_history.h"
 
 #include "console/arguments.h"
-#include "console/logging.h"
-#include "console/result_codes.h"
-#include "console/unique_resource.h"
-#include "json/text_conversion.h"
+#include "base/logging.h"
+#include "base/module_path.h"
+#include "base/process_information.h"
+#include "base/result_codes.h"
+#include "base/unique_resource.h"
+#include "base/text_conversion.h"
 
 #include <shlwapi.h>
 
@@ -42,12 +44,7 @@ UniqueHandle CreateKillOnCloseJob()
 
 std::wstring HistoryWorkerPath()
 {
-    std::vector<wchar_t> path(32768);
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()) - 1);
-    path[length] = L'\0';
-    PathRemoveFileSpecW(path.data());
-    PathAddBackslashW(path.data());
-    return std::wstring(path.data()) + WorkerName;
+    return FolderWithBackslash(ModuleFileName(nullptr)) + WorkerName;
 }
 
 std::wstring HistoryWorkerCommandLine(const std::wstring& workerPath, bool csv, const std::wstring& outputPath)
@@ -61,7 +58,7 @@ std::wstring HistoryWorkerCommandLine(const std::wstring& workerPath, bool csv, 
     return L"\"" + workerPath + L"\" " + RunnerOptions + L" \"" + SupportLibrary + L"\" " + extra;
 }
 
-int CommandGetHistory::Execute(const ArgumentTokens& args)
+ResultCode CommandGetHistory::Execute(const ArgumentTokens& args)
 {
     std::vector<std::wstring> words;
     words.reserve(args.size());
@@ -92,23 +89,22 @@ int CommandGetHistory::CreateWorkerProcess(bool csv, const std::wstring& outputP
                             static_cast<int>(GetLastError()));
         return ResultWorkerNotStarted;
     }
-    UniqueHandle worker(created.hProcess);
-    UniqueHandle workerThread(created.hThread);
+    const ProcessInformation worker(created);
     if (!worker) {
         logging::Diagnostic(logging::level::Failure, TraceFunction, L"Couldn't create worker process [error = %d]",
                             static_cast<int>(GetLastError()));
         return ResultWorkerUnavailable;
     }
 
-    if (!AssignProcessToJobObject(job.get(), worker.get()))
+    if (!AssignProcessToJobObject(job.get(), worker.Process()))
         logging::Diagnostic(logging::level::Failure, TraceFunction, L"Failed to assign process to job. [error = %d]",
                             static_cast<int>(GetLastError()));
 
-    if (WaitForSingleObject(worker.get(), workerTimeoutMs_) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(worker.Process(), workerTimeoutMs_) == WAIT_OBJECT_0) {
         logging::Diagnostic(logging::level::Info, TraceFunction, L"Worker finished job");
     } else {
         logging::Diagnostic(logging::level::Failure, TraceFunction, L"Worker timed out");
-        TerminateProcess(worker.get(), 0xFFFFFFFF);
+        TerminateProcess(worker.Process(), 0xFFFFFFFF);
     }
     return result::Success;
 }

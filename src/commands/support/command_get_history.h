@@ -19,7 +19,7 @@ public:
     }
 
     std::string& GetName(std::string& name) const override { return name = "Support.GetHistory"; }
-    int Execute(const ArgumentTokens& args) override;
+    ResultCode Execute(const ArgumentTokens& args) override;
 
     // Runs the worker to its end (or until the time limit) and returns the
     // result code; the worker's own exit code is not looked at.

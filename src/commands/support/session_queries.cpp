@@ -1,42 +1,20 @@
 #include "commands/support/session_queries.h"
 
 #include "commands/support/support_records.h"
-#include "console/console_output.h"
-#include "console/result_codes.h"
-#include "integration/integration_session.h"
+#include "base/console_output.h"
+#include "base/result_codes.h"
+#include "integration/agent_request.h"
 #include "integration/tesdk_runner.h"
 #include "json/json_composed_serializer.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <string>
 
 namespace {
 
-constexpr uint32_t QueryLimitMs = 5000;
-
-struct QueryOutcome {
-    bool sent = false;  // false: `code` is the send's own failure
-    int code = 0;       // the agent's code, or 1627 when it did not answer the method
-    Json::Value output;
-};
-
-QueryOutcome QuerySupport(TesdkRunner& runner, const char* method)
+AgentReply QuerySupport(TesdkRunner& runner, const char* method)
 {
-    QueryOutcome outcome;
-    IntegrationResponse response;
-    const uint32_t sent = Send(runner, BuildRequest("Product.Support", method), response, QueryLimitMs);
-    outcome.code = static_cast<int>(sent);
-    if (sent != 0)
-        return outcome;
-    outcome.sent = true;
-    const ResponseMethod* answer = FindMethod(response, L"Product.Support", Utf8ToWide(method));
-    if (answer == nullptr) {
-        outcome.code = result::CommandFailed;
-        return outcome;
-    }
-    outcome.code = answer->error;
-    outcome.output = answer->output;
-    return outcome;
+    return AskAgent(runner, BuildRequest("Product.Support", method), QueryLimitMs);
 }
 
 // Each member has its own fallback; a malformed answer still prints.
@@ -69,26 +47,26 @@ std::wstring StateReport(const Json::Value& output)
 
 }  // namespace
 
-int CommandGetState::Execute(const ArgumentTokens&)
+ResultCode CommandGetState::Execute(const ArgumentTokens&)
 {
-    const QueryOutcome state = QuerySupport(*Runner(), "GetState");
-    if (!state.sent)
-        return state.code;
-    if (state.code != result::Success) {
+    const AgentReply state = QuerySupport(*Runner(), "GetState");
+    if (state.status != result::Success)
+        return state.status;
+    if (const ResultCode code = state.MethodCode(); code != result::Success) {
         console::WriteLine(L"Failed to get current status!");
-        return state.code;
+        return code;
     }
-    console::Write(StateReport(state.output));
+    console::Write(StateReport(state.Answer().output));
     return result::Success;
 }
 
-int CommandGetScenarios::Execute(const ArgumentTokens&)
+ResultCode CommandGetScenarios::Execute(const ArgumentTokens&)
 {
-    const QueryOutcome catalogueAnswer = QuerySupport(*Runner(), "GetScenarios");
-    if (catalogueAnswer.code != result::Success)
-        return catalogueAnswer.code;
+    const AgentReply catalogueAnswer = QuerySupport(*Runner(), "GetScenarios");
+    if (const ResultCode code = catalogueAnswer.MethodCode(); code != result::Success)
+        return code;
     cv::List<SupportScenario> scenarios;
-    if (!LoadScenarios(catalogueAnswer.output, "scenariosList", scenarios))
+    if (!LoadScenarios(catalogueAnswer.Answer().output, "scenariosList", scenarios))
         return result::InvalidParameter;
     std::wstring catalogue;
     for (const SupportScenario& scenario : scenarios) {

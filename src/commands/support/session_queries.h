@@ -8,12 +8,12 @@ class CommandGetState : public CommandBase {
 public:
     using CommandBase::CommandBase;
     std::string& GetName(std::string& name) const override { return name = "Support.GetState"; }
-    int Execute(const ArgumentTokens& args) override;
+    ResultCode Execute(const ArgumentTokens& args) override;
 };
 
 class CommandGetScenarios : public CommandBase {
 public:
     using CommandBase::CommandBase;
     std::string& GetName(std::string& name) const override { return name = "Support.GetScenarios"; }
-    int Execute(const ArgumentTokens& args) override;
+    ResultCode Execute(const ArgumentTokens& args) override;
 };

@@ -3,8 +3,9 @@
 #include "commands/support/session_start_request.h"
 #include "commands/support/support_wait_plans.h"
 #include "console/arguments.h"
-#include "console/console_output.h"
-#include "console/result_codes.h"
+#include "base/console_output.h"
+#include "base/result_codes.h"
+#include "integration/tesdk_runner.h"
 #include "json/json_values.h"
 
 #include <string>
@@ -14,7 +15,6 @@
 namespace {
 
 constexpr uint32_t StartResponseLimitMs = 30000;
-constexpr int RequestNotWritten = 5023;
 
 constexpr int32_t AgentSessionInProgress = -1056;
 constexpr int32_t AgentInvalidScenario = -13;
@@ -62,7 +62,7 @@ CommandStartSession::CommandStartSession(TesdkRunner* runner, WaitSleeper sleepe
 {
 }
 
-int CommandStartSession::Execute(const ArgumentTokens& args)
+ResultCode CommandStartSession::Execute(const ArgumentTokens& args)
 {
     BeginRun();
     const ArgumentMap arguments = ParseArguments(args);
@@ -84,20 +84,18 @@ int CommandStartSession::Execute(const ArgumentTokens& args)
 
     IntegrationRequest request;
     if (!BuildStartSessionRequest(scenarios, {target}, timeLimit, request))
-        return RequestNotWritten;
-    int32_t code = 0;
-    Json::Value output;
-    if (const int asked = AskSupport(request, L"StartSession", StartResponseLimitMs, code, &output);
-        asked != result::Success)
+        return result::InvalidState;
+    const AgentReply reply = AskAgent(*Runner(), request, StartResponseLimitMs);
+    if (const ResultCode asked = reply.Code(); asked != result::Success)
         return asked;
-    switch (code) {
+    switch (const int32_t code = reply.Answer().error) {
     case 0:
         return Wait();
     case AgentBadPath:
         PrintPathMessage(target);
         return code;
     case AgentDiskFull:
-        PrintDiskSpaceMessage(output);
+        PrintDiskSpaceMessage(reply.Answer().output);
         return code;
     default:
         return ExplainAgentCode(code, {SessionInProgress, InvalidScenario});
@@ -109,7 +107,7 @@ CommandStartCollect::CommandStartCollect(TesdkRunner* runner, WaitSleeper sleepe
 {
 }
 
-int CommandStartCollect::Execute(const ArgumentTokens& args)
+ResultCode CommandStartCollect::Execute(const ArgumentTokens& args)
 {
     BeginRun();
     if (const int opened = OpenListeningConnection(); opened != result::Success)
@@ -120,11 +118,11 @@ int CommandStartCollect::Execute(const ArgumentTokens& args)
     // A collection needs no scenario and has no time limit of its own.
     IntegrationRequest request;
     if (!BuildStartSessionRequest(ScenarioValues(arguments), {target}, std::nullopt, request))
-        return RequestNotWritten;
-    int32_t code = 0;
-    if (const int asked = AskSupport(request, L"StartSession", StartResponseLimitMs, code); asked != result::Success)
+        return result::InvalidState;
+    const AgentReply reply = AskAgent(*Runner(), request, StartResponseLimitMs);
+    if (const ResultCode asked = reply.Code(); asked != result::Success)
         return asked;
-    switch (code) {
+    switch (const int32_t code = reply.Answer().error) {
     case 0:
         return Wait();
     case AgentBadPath:

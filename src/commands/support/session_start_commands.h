@@ -8,12 +8,12 @@ class CommandStartSession : public WaitingSupportCommand {
 public:
     explicit CommandStartSession(TesdkRunner* runner, WaitSleeper sleeper = SleepWaitStep);
     std::string& GetName(std::string& name) const override { return name = "Support.StartSession"; }
-    int Execute(const ArgumentTokens& args) override;
+    ResultCode Execute(const ArgumentTokens& args) override;
 };
 
 class CommandStartCollect : public WaitingSupportCommand {
 public:
     explicit CommandStartCollect(TesdkRunner* runner, WaitSleeper sleeper = SleepWaitStep);
     std::string& GetName(std::string& name) const override { return name = "Support.Collect"; }
-    int Execute(const ArgumentTokens& args) override;
+    ResultCode Execute(const ArgumentTokens& args) override;
 };

@@ -2,7 +2,7 @@
 
 #include "integration/integration_session.h"
 #include "json/json_values.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <cstdint>
 #include <limits>

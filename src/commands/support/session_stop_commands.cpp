@@ -1,9 +1,10 @@
 #include "commands/support/session_stop_commands.h"
 
 #include "commands/support/support_wait_plans.h"
-#include "console/result_codes.h"
+#include "base/result_codes.h"
 #include "integration/integration_session.h"
-#include "json/text_conversion.h"
+#include "integration/tesdk_runner.h"
+#include "base/text_conversion.h"
 
 #include <utility>
 
@@ -43,16 +44,15 @@ SessionStopCommand::SessionStopCommand(TesdkRunner* runner, const Setup& setup, 
 {
 }
 
-int SessionStopCommand::Execute(const ArgumentTokens&)
+ResultCode SessionStopCommand::Execute(const ArgumentTokens&)
 {
     BeginRun();
     if (const int opened = OpenListeningConnection(); opened != result::Success)
         return opened;
-    int32_t code = 0;
-    const std::wstring method = Utf8ToWide(method_);
-    if (const int asked = AskSupport(BuildRequest("Product.Support", method_), method.c_str(), responseLimitMs_, code);
-        asked != result::Success)
+    const AgentReply reply = AskAgent(*Runner(), BuildRequest("Product.Support", method_), responseLimitMs_);
+    if (const ResultCode asked = reply.Code(); asked != result::Success)
         return asked;
+    const int32_t code = reply.Answer().error;
     if (code == 0)
         return Wait();
     return ExplainAgentCode(code, explained_);

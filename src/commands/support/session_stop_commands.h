@@ -18,7 +18,7 @@ public:
     };
 
     SessionStopCommand(TesdkRunner* runner, const Setup& setup, WaitSleeper sleeper);
-    int Execute(const ArgumentTokens& args) override;
+    ResultCode Execute(const ArgumentTokens& args) override;
 
 private:
     const char* method_;

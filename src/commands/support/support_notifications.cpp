@@ -1,7 +1,7 @@
 #include "commands/support/support_notifications.h"
 
 #include "commands/support/support_records.h"
-#include "console/console_output.h"
+#include "base/console_output.h"
 #include "json/json_document.h"
 #include "json/json_values.h"
 

@@ -1,7 +1,7 @@
 #include "commands/support/support_wait.h"
 
-#include "console/console_output.h"
-#include "console/result_codes.h"
+#include "base/console_output.h"
+#include "base/result_codes.h"
 
 void SleepWaitStep(DWORD milliseconds) { Sleep(milliseconds); }
 

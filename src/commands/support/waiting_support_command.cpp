@@ -1,7 +1,7 @@
 #include "commands/support/waiting_support_command.h"
 
-#include "console/console_output.h"
-#include "console/result_codes.h"
+#include "base/console_output.h"
+#include "base/result_codes.h"
 #include "integration/integration_session.h"
 #include "integration/tesdk_runner.h"
 
@@ -54,22 +54,6 @@ int WaitingSupportCommand::OpenListeningConnection()
         return result::Success;
     console::WriteLine(L"Failed to initialize integration module.");
     return result::CommandFailed;
-}
-
-int WaitingSupportCommand::AskSupport(const IntegrationRequest& request, const wchar_t* method, uint32_t timeoutMs,
-                                      int32_t& agentCode, Json::Value* output)
-{
-    IntegrationResponse response;
-    const uint32_t sent = Send(*Runner(), request, response, timeoutMs);
-    if (sent != 0)
-        return static_cast<int>(sent);
-    const ResponseMethod* answer = FindMethod(response, L"Product.Support", method);
-    if (answer == nullptr)
-        return result::CommandFailed;
-    agentCode = answer->error;
-    if (output != nullptr)
-        *output = answer->output;
-    return result::Success;
 }
 
 int WaitingSupportCommand::Wait()

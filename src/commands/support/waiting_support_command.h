@@ -6,8 +6,9 @@
 #include "commands/support/support_notifications.h"
 #include "commands/support/support_wait.h"
 #include "console/command.h"
+#include "integration/agent_request.h"
 #include "integration/integration_ex.h"
-#include "integration/integration_types.h"
+#include "integration/boundary/integration_types.h"
 
 #include <cstdint>
 #include <vector>
@@ -40,12 +41,6 @@ protected:
     // Opens the own connection like the runner's. 0, or 1627 after printing
     // "Failed to initialize integration module.".
     int OpenListeningConnection();
-    // Sends the request through the runner and finds "Product.Support"
-    // `method` in the answer. 0 with `agentCode` set; otherwise the result of
-    // the send, or 1627 when the answer lacks the method. `output` (when
-    // given) receives the method's output.
-    int AskSupport(const IntegrationRequest& request, const wchar_t* method, uint32_t timeoutMs, int32_t& agentCode,
-                   Json::Value* output = nullptr);
     // The plan's wait, polling the support state through the runner.
     int Wait();
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 #include "dllguard/hook/code_memory.h"
 #include "dllguard/hook/code_relocation.h"
 #include "dllguard/hook/jump_thunks.h"

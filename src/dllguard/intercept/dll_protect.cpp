@@ -1,5 +1,7 @@
 #include "dllguard/intercept/dll_protect.h"
 
+#include "base/module_path.h"
+
 #include "dllguard/hook/hook_transaction.h"
 #include "dllguard/intercept/guard_options.h"
 #include "dllguard/intercept/load_library_hooks.h"
@@ -82,9 +84,7 @@ bool DetachHooks()
 // Loads the verification machinery now, while no hooked load depends on it.
 void WarmUpSignatureCheck()
 {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(GetModuleHandleW(L"ntdll.dll"), path, MAX_PATH);
-    const std::wstring ntdll(path, length < MAX_PATH ? length : 0);
+    const std::wstring ntdll = ModuleFileName(GetModuleHandleW(L"ntdll.dll"), MAX_PATH);
     const bool valid = VerifyEmbeddedSignature(ntdll);
     trace::DetailW(kStart, L"signature check moking mocking for {} returned {}", ntdll, valid ? 1 : 0);
 }

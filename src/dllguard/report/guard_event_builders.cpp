@@ -1,6 +1,7 @@
 #include "dllguard/report/guard_event_builders.h"
 
-#include "json/text_conversion.h"
+#include "base/module_path.h"
+#include "base/text_conversion.h"
 
 #include <windows.h>
 
@@ -19,11 +20,10 @@ CallerLocation LocateCaller(const void* returnAddress)
                             static_cast<LPCWSTR>(returnAddress), &module) ||
         !module)
         return caller;
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-    if (length == 0)
+    const std::wstring path = ModuleFileName(module);
+    if (path.empty())
         return caller;
-    caller.modulePath = WideToUtf8(std::wstring_view(path, length));
+    caller.modulePath = WideToUtf8(path);
     caller.offset = fmt::format("0x{:x}", address - reinterpret_cast<uintptr_t>(module));
     return caller;
 }

@@ -1,6 +1,6 @@
 #include "dllguard/report/report_file_writer.h"
 
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 #include "dllguard/report/report_record.h"
 #include "dllguard/trace/trace.h"
 

@@ -1,6 +1,7 @@
 #include "dllguard/report/report_path.h"
 
-#include "console/unique_resource.h"
+#include "base/module_path.h"
+#include "base/unique_resource.h"
 
 #include <windows.h>
 
@@ -16,13 +17,7 @@ std::wstring EnvironmentValue(const wchar_t* name)
 
 std::wstring ExecutableDirectory()
 {
-    wchar_t module[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return {};
-    std::wstring path(module, length);
-    const size_t separator = path.find_last_of(L"\\/");
-    return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
+    return FolderOf(ModuleFileName(nullptr, MAX_PATH));
 }
 
 }  // namespace

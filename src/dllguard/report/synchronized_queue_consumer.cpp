@@ -1,7 +1,5 @@
 #include "dllguard/report/synchronized_queue_consumer.h"
 
-#include <system_error>
-
 namespace dllguard {
 
 SynchronizedQueueConsumer::SynchronizedQueueConsumer(EventsConsumerBase& consumer) : consumer_(consumer) {}
@@ -10,14 +8,7 @@ SynchronizedQueueConsumer::~SynchronizedQueueConsumer() { Stop(); }
 
 bool SynchronizedQueueConsumer::Start()
 {
-    running_ = 1;
-    try {
-        thread_ = std::thread([this] { Run(); });
-    } catch (const std::system_error&) {
-        running_ = 0;
-        return false;
-    }
-    return true;
+    return pending_ && thread_.Start([this](HANDLE stop) { Run(stop); });
 }
 
 void SynchronizedQueueConsumer::Push(const DllProtectInfo& event)
@@ -26,34 +17,33 @@ void SynchronizedQueueConsumer::Push(const DllProtectInfo& event)
         std::lock_guard<std::mutex> lock(mutex_);
         events_.push_back(event);
     }
-    wake_.notify_one();
+    pending_.Set();
 }
 
-void SynchronizedQueueConsumer::Stop()
+void SynchronizedQueueConsumer::Stop() { thread_.Stop(); }
+
+void SynchronizedQueueConsumer::Run(HANDLE stop)
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        running_ = 0;
+    // Stop first: when both are set, what is queued is handed over and the thread ends.
+    const HANDLE waits[] = {stop, pending_.get()};
+    for (;;) {
+        const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        HandOver();
+        if (woke != WAIT_OBJECT_0 + 1)
+            return;  // stopped, or the handles are unusable: never spin
     }
-    wake_.notify_one();
-    if (thread_.joinable())
-        thread_.join();
 }
 
-void SynchronizedQueueConsumer::Run()
+// Hands the queued events to the consumer, in order, outside the lock.
+void SynchronizedQueueConsumer::HandOver()
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [this] { return !events_.empty() || !running_; });
-        while (!events_.empty()) {
-            const DllProtectInfo event = std::move(events_.front());
-            events_.pop_front();
-            lock.unlock();
-            consumer_.Consume(event);
-            lock.lock();
-        }
-        if (!running_)
-            return;
+    while (!events_.empty()) {
+        const DllProtectInfo event = std::move(events_.front());
+        events_.pop_front();
+        lock.unlock();
+        consumer_.Consume(event);
+        lock.lock();
     }
 }
 

@@ -2,14 +2,12 @@
 // A queue of guard events with one consumer thread: loading threads add
 // events and return at once; the thread hands them, in order, to the
 // consumer outside the lock.
+#include "base/event.h"
+#include "base/stoppable_thread.h"
 #include "dllguard/report/events_consumer.h"
 
-#include <atomic>
-#include <condition_variable>
-#include <cstdint>
 #include <deque>
 #include <mutex>
-#include <thread>
 
 namespace dllguard {
 
@@ -27,14 +25,14 @@ public:
     void Stop();
 
 private:
-    void Run();
+    void Run(HANDLE stop);
+    void HandOver();
 
     EventsConsumerBase& consumer_;
     std::deque<DllProtectInfo> events_;
     std::mutex mutex_;
-    std::condition_variable wake_;
-    std::atomic<uint8_t> running_{0};
-    std::thread thread_;
+    const Event pending_{Event::Reset::Automatic, false};
+    StoppableThread thread_;
 };
 
 }  // namespace dllguard

@@ -1,16 +1,15 @@
 #include "dllguard/startup/executable_name.h"
 
+#include "base/module_path.h"
+
 namespace dllguard {
 namespace {
 
 bool ExecutablePath(std::wstring& path)
 {
-    wchar_t buffer[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return false;
-    path.assign(buffer, length);
-    return true;
+    // A path that fills MAX_PATH counts as none.
+    path = ModuleFileName(nullptr, MAX_PATH);
+    return !path.empty();
 }
 
 }  // namespace

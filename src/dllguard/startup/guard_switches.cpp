@@ -1,6 +1,6 @@
 #include "dllguard/startup/guard_switches.h"
 
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 #include "dllguard/startup/executable_name.h"
 
 namespace dllguard {

@@ -2,7 +2,7 @@
 // Trace lines as events of the guard's Event Tracing for Windows provider.
 // The provider functions are looked up in Advapi32.dll on first use; when
 // any is missing nothing is written.
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 
 #include <windows.h>
 #include <evntprov.h>

@@ -2,7 +2,7 @@
 // Trace lines to the Process Monitor debug-logger device. When the device
 // cannot be opened (the monitor is not running), opening is tried again at
 // most once every 10 seconds.
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 
 #include <cstdint>
 #include <functional>

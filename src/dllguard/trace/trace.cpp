@@ -38,7 +38,7 @@ Scope::~Scope()
     QueryPerformanceCounter(&end);
     QueryPerformanceFrequency(&frequency);
     const double seconds =
-        frequency.QuadPart ? static_cast<double>(end.QuadPart - start_.QuadPart) / frequency.QuadPart : 0.0;
+        frequency.QuadPart ? static_cast<double>(end.QuadPart - start_.QuadPart) / static_cast<double>(frequency.QuadPart) : 0.0;
     try {
         tracer_.Write(std::string_view(), fmt::format("{}{} <- \n[> {:.6f} <]", kTag, operation_, seconds));
     } catch (...) {

@@ -1,5 +1,7 @@
 #include "dllguard/trace/trace_log_file.h"
 
+#include "base/module_path.h"
+
 #include "dllguard/system_library.h"
 
 #include <fmt/format.h>
@@ -106,18 +108,17 @@ std::string ExecutableVersion()
     const auto sizeOf = SystemLibraryFunction<SizeFunction>(L"version.dll", "GetFileVersionInfoSizeW");
     const auto infoOf = SystemLibraryFunction<InfoFunction>(L"version.dll", "GetFileVersionInfoW");
     const auto query = SystemLibraryFunction<QueryFunction>(L"version.dll", "VerQueryValueW");
-    wchar_t module[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
-    if (!sizeOf || !infoOf || !query || length == 0 || length >= MAX_PATH)
+    const std::wstring module = ModuleFileName(nullptr, MAX_PATH);
+    if (!sizeOf || !infoOf || !query || module.empty())
         return {};
     DWORD ignored = 0;
-    const DWORD size = sizeOf(module, &ignored);
+    const DWORD size = sizeOf(module.c_str(), &ignored);
     if (size == 0)
         return {};
     std::vector<unsigned char> data(size);
     VS_FIXEDFILEINFO* info = nullptr;
     UINT infoSize = 0;
-    if (!infoOf(module, 0, size, data.data()) ||
+    if (!infoOf(module.c_str(), 0, size, data.data()) ||
         !query(data.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || !info ||
         infoSize < sizeof(VS_FIXEDFILEINFO))
         return {};

@@ -2,7 +2,7 @@
 // The trace log file: "<root>\CstLogs\<exe>\<start stamp>\DLLPROTECT.log",
 // opened by the first line that needs it, between an opening and a closing
 // banner.
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 
 #include <windows.h>
 

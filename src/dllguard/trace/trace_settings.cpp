@@ -1,6 +1,7 @@
 #include "dllguard/trace/trace_settings.h"
 
-#include "console/unique_resource.h"
+#include "base/module_path.h"
+#include "base/unique_resource.h"
 
 #include <windows.h>
 
@@ -89,11 +90,9 @@ std::vector<std::wstring> DefaultSettingsFiles()
     static constexpr wchar_t kFileName[] = L"dbg_trace.ini";
     std::vector<std::wstring> files{std::wstring(L"\\") + kFileName};
 
-    wchar_t module[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
+    std::wstring beside = ModuleFileName(nullptr, MAX_PATH);
+    if (beside.empty())
         return files;
-    std::wstring beside(module, length);
     beside.erase(beside.find_last_of(L"\\/") + 1);
     beside += kFileName;
     if (beside.size() < MAX_PATH)

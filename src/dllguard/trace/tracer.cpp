@@ -1,7 +1,8 @@
 #include "dllguard/trace/tracer.h"
 
 #include "dllguard/trace/trace_line.h"
-#include "json/text_conversion.h"
+#include "base/module_path.h"
+#include "base/text_conversion.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -11,11 +12,9 @@ namespace {
 
 std::wstring ExecutableFileName()
 {
-    wchar_t module[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
+    const std::wstring path = ModuleFileName(nullptr, MAX_PATH);
+    if (path.empty())
         return {};
-    std::wstring path(module, length);
     return path.substr(path.find_last_of(L"\\/") + 1);
 }
 

@@ -1,5 +1,7 @@
 #include "dllguard/trust/guard_directories.h"
 
+#include "base/module_path.h"
+
 #include <windows.h>
 
 namespace dllguard {
@@ -35,11 +37,7 @@ GuardDirectories ResolveGuardDirectories()
     GuardDirectories directories;
     directories.system32 = AskForPath([](wchar_t* buffer, UINT size) { return GetSystemDirectoryW(buffer, size); });
     directories.windows = AskForPath([](wchar_t* buffer, UINT size) { return GetWindowsDirectoryW(buffer, size); });
-    const std::wstring module = AskForPath(
-        [](wchar_t* buffer, UINT size) { return static_cast<UINT>(GetModuleFileNameW(nullptr, buffer, size)); });
-    const size_t separator = module.find_last_of(L"\\/");
-    if (separator != std::wstring::npos)
-        directories.executable = module.substr(0, separator);
+    directories.executable = FolderOf(ModuleFileName(nullptr, MAX_PATH));
     directories.programFiles = EnvironmentValue(L"ProgramFiles");
     return directories;
 }

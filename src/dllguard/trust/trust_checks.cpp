@@ -1,13 +1,13 @@
 #include "dllguard/trust/trust_checks.h"
 
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 #include "dllguard/trace/trace.h"
 #include "dllguard/true_load_library.h"
 #include "dllguard/trust/device_path.h"
 #include "dllguard/trust/path_within.h"
 #include "dllguard/trust/signature.h"
 #include "dllguard/trust/user_writable_folders.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 
 namespace dllguard {
 namespace {

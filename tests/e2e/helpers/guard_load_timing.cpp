@@ -2,7 +2,7 @@
 // of a library that is already loaded. Times the same calls without the
 // guard, with it, and without it again, several rounds each, in one process,
 // and prints the fastest round of each in nanoseconds per call.
-#include "console/console_output.h"
+#include "base/console_output.h"
 #include "dllguard/intercept/dll_protect.h"
 #include "dllguard/intercept/guard_options.h"
 

@@ -12,7 +12,7 @@
 //   gate <file>              waits until <file> exists (to start several probes' loads at once)
 // Each load starts with the last-error value kUntouchedError, so that a
 // load refused without touching it shows that value.
-#include "console/console_output.h"
+#include "base/console_output.h"
 #include "dllguard/report/event_reporting.h"
 #include "dllguard/startup/guard_startup.h"
 

@@ -1,7 +1,7 @@
 #include "console/console_input.h"
 
-#include "console/interrupts.h"
-#include "console/shell.h"
+#include "console/entry/interrupts.h"
+#include "console/entry/shell.h"
 
 #include <gtest/gtest.h>
 
@@ -179,7 +179,7 @@ private:
 class CancelRecorder : public ICommand {
 public:
     std::string& GetName(std::string& name) const override { return name = "Recorder"; }
-    int Execute(const ArgumentTokens&) override { return 0; }
+    ResultCode Execute(const ArgumentTokens&) override { return 0; }
     bool Cancel() override
     {
         cancelled = true;

@@ -1,4 +1,4 @@
-#include "console/shell.h"
+#include "console/entry/shell.h"
 
 #include "console/console_input.h"
 
@@ -25,7 +25,7 @@ class FakeCommand : public ICommand {
 public:
     FakeCommand(std::string name, int result) : name_(std::move(name)), result_(result) {}
     std::string& GetName(std::string& name) const override { return name = name_; }
-    int Execute(const ArgumentTokens& args) override
+    ResultCode Execute(const ArgumentTokens& args) override
     {
         calls.push_back(args);
         sawAwaitingInput = AwaitingInput.load();

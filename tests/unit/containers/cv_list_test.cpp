@@ -1,5 +1,5 @@
-#include "integration/cv_list.h"
-#include "integration/cv_string.h"
+#include "integration/boundary/cv_list.h"
+#include "integration/boundary/cv_string.h"
 
 #include <gtest/gtest.h>
 

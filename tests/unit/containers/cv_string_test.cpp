@@ -1,4 +1,4 @@
-#include "integration/cv_string.h"
+#include "integration/boundary/cv_string.h"
 
 #include <gtest/gtest.h>
 

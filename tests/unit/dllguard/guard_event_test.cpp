@@ -1,7 +1,7 @@
 #include "dllguard/guard_result.h"
 #include "dllguard/report/guard_event_builders.h"
 #include "dllguard/report/report_path.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>

@@ -2,13 +2,13 @@
 // again byte for byte, events reach an installed sink through the queue,
 // block mode refuses, and a start that cannot hook reports it and leaves
 // nothing behind.
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 #include "dllguard/hook/hook_transaction.h"
 #include "dllguard/hook/jump_thunks.h"
 #include "dllguard/intercept/dll_protect.h"
 #include "dllguard/report/event_reporting.h"
 #include "dllguard/true_load_library.h"
-#include "json/text_conversion.h"
+#include "base/text_conversion.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>

@@ -4,9 +4,9 @@
 #include "log_test_support.h"
 
 #include "commands/support/command_get_history.h"
-#include "console/command_run.h"
-#include "console/logging.h"
-#include "json/text_conversion.h"
+#include "console/entry/command_run.h"
+#include "base/logging.h"
+#include "base/text_conversion.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 #include "dllguard/hook/hook_transaction.h"
 
 namespace hooktest {

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <initializer_list>
 
-#include "console/unique_resource.h"
+#include "base/unique_resource.h"
 #include "dllguard/hook/jump_thunks.h"
 #include "hook_test_support.h"
 

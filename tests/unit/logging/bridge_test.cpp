@@ -3,7 +3,7 @@
 // library every call comes back at once.
 #include "log_test_support.h"
 
-#include "console/logging.h"
+#include "base/logging.h"
 
 #include <gtest/gtest.h>
 

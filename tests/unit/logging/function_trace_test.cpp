@@ -2,9 +2,9 @@
 // elapsed time.
 #include "log_test_support.h"
 
-#include "console/function_trace.h"
-#include "console/logging.h"
-#include "json/text_conversion.h"
+#include "base/function_trace.h"
+#include "base/logging.h"
+#include "base/text_conversion.h"
 
 #include <gtest/gtest.h>
 

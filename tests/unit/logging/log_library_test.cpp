@@ -2,8 +2,8 @@
 // roll-over, events, and appends from several processes at once.
 #include "log_test_support.h"
 
-#include "console/log_abi.h"
-#include "console/logging.h"
+#include "base/log_abi.h"
+#include "base/logging.h"
 
 #include <gtest/gtest.h>
 

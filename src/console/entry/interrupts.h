@@ -3,7 +3,6 @@
 // the cancel request of the instance-control observer.
 #include <windows.h>
 
-#include <chrono>
 
 class TesdkRunner;
 
@@ -21,9 +20,3 @@ void InterruptCallback();
 // teardown has let go of it.
 void CancelCurrentCommand();
 void ForgetCurrentCommand();
-
-// Control events handled so far. A reader whose console read was broken off
-// takes the count before reading and waits, at most `limit`, until the
-// handler has done its part for the event that broke it off.
-unsigned HandledInterrupts();
-bool WaitForHandledInterrupt(unsigned countBefore, std::chrono::milliseconds limit);

@@ -1,4 +1,5 @@
-#include "console/log_library.h"
+#include "base/log_library.h"
+#include "base/module_path.h"
 
 #include <vector>
 
@@ -17,21 +18,13 @@ Function LookUp(HMODULE library, const char* name)
 
 }  // namespace
 
-HMODULE ConsoleModule()
-{
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&ConsoleModule), &module);
-    return module;
-}
+HMODULE ConsoleModule() { return ModuleOfThisCode(); }
 
 std::wstring DefaultLibraryPath()
 {
-    std::vector<wchar_t> path(32767);
-    const DWORD length = GetModuleFileNameW(ConsoleModule(), path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0 || length >= path.size())
+    const std::wstring library = ModuleFileName(ConsoleModule(), kLongestModulePath);
+    if (library.empty())
         return {};
-    std::wstring library(path.data(), length);
     const size_t slash = library.rfind(L'\\');
     if (slash == std::wstring::npos)
         return {};

@@ -1,6 +1,6 @@
-#include "console/function_trace.h"
+#include "base/function_trace.h"
 
-#include "console/logging.h"
+#include "base/logging.h"
 
 #include <windows.h>
 

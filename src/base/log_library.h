@@ -2,8 +2,8 @@
 // The bridge to the agent's logging library: the library, held for the life
 // of the object, and its entry points. Without the library (or without its
 // write entry) every write goes to a do-nothing entry.
-#include "console/log_abi.h"
-#include "console/unique_resource.h"
+#include "base/log_abi.h"
+#include "base/unique_resource.h"
 
 #include <string>
 

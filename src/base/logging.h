@@ -2,7 +2,7 @@
 // Diagnostics (never console output) go to the agent's logging library
 // through a process-wide, reference-counted bridge. When the library is
 // absent every call returns at once.
-#include "console/log_library.h"
+#include "base/log_library.h"
 
 #include <cstdarg>
 #include <cstdint>

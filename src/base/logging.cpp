@@ -1,4 +1,4 @@
-#include "console/logging.h"
+#include "base/logging.h"
 
 #include <memory>
 

@@ -27,12 +27,17 @@ public:
     Type get() const noexcept { return value_; }
     explicit operator bool() const noexcept { return Traits::IsValid(value_); }
 
-    // Closes the current value (if any) and takes ownership of `value`.
+    // Closes the current value (if any) and takes ownership of `value`. The
+    // thread's last error survives the close: a caller that resets to what a
+    // failed Create returned still reads why it failed.
     void reset(Type value = Traits::Invalid()) noexcept
     {
         Type old = std::exchange(value_, value);
-        if (Traits::IsValid(old))
+        if (Traits::IsValid(old)) {
+            const DWORD error = ::GetLastError();
             Traits::Close(old);
+            ::SetLastError(error);
+        }
     }
     Type release() noexcept { return std::exchange(value_, Traits::Invalid()); }
     // For out-parameters: closes the current value and returns its address.

@@ -1,4 +1,4 @@
-#include "console/console_output.h"
+#include "base/console_output.h"
 
 #include <windows.h>
 

@@ -1,11 +1,11 @@
-#include "console/shell.h"
+#include "console/entry/shell.h"
 
 #include "console/command_line.h"
-#include "console/command_run.h"
+#include "console/entry/command_run.h"
 #include "console/console_input.h"
-#include "console/console_output.h"
-#include "console/result_codes.h"
-#include "json/text_conversion.h"
+#include "base/console_output.h"
+#include "base/result_codes.h"
+#include "base/text_conversion.h"
 
 CommandRegistryMap CommandRegistry;
 std::atomic<ICommand*> CurrentCommand{nullptr};

@@ -1,4 +1,4 @@
-#include "console/result_codes.h"
+#include "base/result_codes.h"
 
 std::string ResultCodeMessage(int32_t code)
 {

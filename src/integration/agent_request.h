@@ -1,0 +1,40 @@
+#pragma once
+// The commands' request idiom, written once: send a request, find the answer
+// of each of its methods under the names the request itself carries, and
+// read the methods' own codes and outputs.
+#include "base/result_codes.h"
+#include "integration/integration_session.h"
+
+#include <json/value.h>
+
+#include <cstdint>
+#include <vector>
+
+// Requests that only query the agent wait this long for its answer.
+constexpr uint32_t QueryLimitMs = 5000;
+
+// What the agent answered to one method of a request.
+struct MethodAnswer {
+    bool answered = false;  // the response holds this method
+    int32_t error = 0;      // the method's own code
+    Json::Value output;     // its output; null when it gave none
+};
+
+struct AgentReply {
+    // The library's own result of the send; nothing else is filled unless 0.
+    ResultCode status = result::Success;
+    // One answer per method of the request's first module, in request order.
+    std::vector<MethodAnswer> methods;
+
+    // The send's failure, else 1627 when a method is not answered, else 0.
+    [[nodiscard]] ResultCode Code() const;
+    // Code(), and once that is 0 the first method's own code.
+    [[nodiscard]] ResultCode MethodCode() const;
+    // The first method's answer; only once Code() is 0.
+    const MethodAnswer& Answer() const { return methods.front(); }
+};
+
+// Sends `request` synchronously (Send: under the connection's lock, for at
+// most `timeoutMs`) and collects the answers of its first module's methods.
+[[nodiscard]] AgentReply AskAgent(cv::tesdk::Integration& connection, const IntegrationRequest& request,
+                                  uint32_t timeoutMs);
