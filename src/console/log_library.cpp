@@ -25,17 +25,21 @@ HMODULE ConsoleModule()
     return module;
 }
 
+std::wstring LibraryPathBeside(const std::wstring& modulePath)
+{
+    const size_t slash = modulePath.rfind(L'\\');
+    if (slash == std::wstring::npos)
+        return {};
+    return modulePath.substr(0, slash) + L"\\" + LibraryName;
+}
+
 std::wstring DefaultLibraryPath()
 {
     std::vector<wchar_t> path(32767);
     const DWORD length = GetModuleFileNameW(ConsoleModule(), path.data(), static_cast<DWORD>(path.size()));
     if (length == 0 || length >= path.size())
         return {};
-    std::wstring library(path.data(), length);
-    const size_t slash = library.rfind(L'\\');
-    if (slash == std::wstring::npos)
-        return {};
-    return library.substr(0, slash) + L"\\" + LibraryName;
+    return LibraryPathBeside(std::wstring(path.data(), length));
 }
 
 CLogDLL::CLogDLL() : CLogDLL(DefaultLibraryPath()) {}
