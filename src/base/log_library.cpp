@@ -20,15 +20,20 @@ Function LookUp(HMODULE library, const char* name)
 
 HMODULE ConsoleModule() { return ModuleOfThisCode(); }
 
+std::wstring LibraryPathBeside(const std::wstring& modulePath)
+{
+    const size_t slash = modulePath.rfind(L'\\');
+    if (slash == std::wstring::npos)
+        return {};
+    return modulePath.substr(0, slash) + L"\\" + LibraryName;
+}
+
 std::wstring DefaultLibraryPath()
 {
     const std::wstring library = ModuleFileName(ConsoleModule(), kLongestModulePath);
     if (library.empty())
         return {};
-    const size_t slash = library.rfind(L'\\');
-    if (slash == std::wstring::npos)
-        return {};
-    return library.substr(0, slash) + L"\\" + LibraryName;
+    return LibraryPathBeside(library);
 }
 
 CLogDLL::CLogDLL() : CLogDLL(DefaultLibraryPath()) {}

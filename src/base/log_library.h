@@ -62,7 +62,11 @@ private:
 // program that links the same code).
 HMODULE ConsoleModule();
 
-// log.dll beside ConsoleModule(); empty when its path has no backslash.
+// log.dll in the folder of `modulePath`; empty when the path has no
+// backslash, so that a bare name is never looked up on the search path.
+std::wstring LibraryPathBeside(const std::wstring& modulePath);
+
+// log.dll beside ConsoleModule().
 std::wstring DefaultLibraryPath();
 
 }  // namespace logging

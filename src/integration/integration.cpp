@@ -31,12 +31,24 @@ void Integration::OnResponse(std::string_view, uint32_t, std::string_view) {}
 
 void Integration::ForwardNotification(void* context, const char* name, const char* data)
 {
-    static_cast<Integration*>(context)->OnNotification(TextOrEmpty(name), TextOrEmpty(data));
+    auto* self = static_cast<Integration*>(context);
+    const CallbackGate::Pass pass(self->callbackGate_);
+    if (pass.Entered())
+        self->OnNotification(TextOrEmpty(name), TextOrEmpty(data));
 }
 
 void Integration::ForwardResponse(void* context, const char* requestId, uint32_t result, const char* response)
 {
-    static_cast<Integration*>(context)->OnResponse(TextOrEmpty(requestId), result, TextOrEmpty(response));
+    auto* self = static_cast<Integration*>(context);
+    const CallbackGate::Pass pass(self->callbackGate_);
+    if (pass.Entered())
+        self->OnResponse(TextOrEmpty(requestId), result, TextOrEmpty(response));
+}
+
+SdkLoadOptions Integration::Options() const
+{
+    std::lock_guard<CriticalSection> guard(lock_);
+    return options_;
 }
 
 uint32_t Integration::Initialize(const std::string& path, const SdkLoadOptions& options)
@@ -71,14 +83,18 @@ uint32_t Integration::Initialize(const std::string& path, const SdkLoadOptions& 
         return ErrorInvalidParameter;  // the library stays loaded until the next unload
 
     const SdkInitParams params{sizeof(SdkInitParams), options_.configuration.c_str()};
-    const uint32_t created = getInstance_(&instance_, &params);
-    if (created != 0)
-        return created;
-    if (instance_ == nullptr)
+    // What a refusing library leaves in the out-pointer is not an instance.
+    ISdkInstance* created = nullptr;
+    const uint32_t status = getInstance_(&created, &params);
+    if (status != 0)
+        return status;
+    if (created == nullptr)
         return ErrorNoInstance;
+    instance_ = created;
 
     callbacks_.onNotification = &Integration::ForwardNotification;
     callbacks_.onResponse = &Integration::ForwardResponse;
+    callbackGate_.Open();
     instance_->RegisterCallbacks(&callbacks_, this);
     return 0;
 }
@@ -90,6 +106,9 @@ void Integration::Uninitialize()
         return;
     if (instance_ != nullptr) {
         instance_->UnregisterCallbacks(&callbacks_);
+        // The library need not wait for a callback already running: wait for
+        // it here, before anything it touches goes away.
+        callbackGate_.Close();
         releaseInstance_(instance_);
         instance_ = nullptr;
     }

@@ -3,6 +3,7 @@
 // obtains an instance, routes the library's callbacks into the object's two
 // virtual slots, and undoes all of it.
 #include "base/unique_resource.h"
+#include "integration/callback_gate.h"
 #include "integration/tesdk_abi.h"
 
 #include <cstdint>
@@ -23,15 +24,18 @@ public:
     Integration(const Integration&) = delete;
     Integration& operator=(const Integration&) = delete;
 
-    // Slot 0 and slot 1: called on the library's threads, without the lock.
+    // Slot 0 and slot 1: called on the library's threads, without the lock,
+    // and only between registering and unregistering the callbacks.
     virtual void OnNotification(std::string_view name, std::string_view data);
     virtual void OnResponse(std::string_view requestId, uint32_t result, std::string_view response);
     virtual ~Integration();
 
     // Loads the library at `path` (UTF-8) and connects; a second call reloads.
     // 0, 2 (bad path), the load error, 87 (missing export), the library's own
-    // refusal, or 5023 (success without an instance).
+    // refusal, or 5023 (success without an instance). Only a successful
+    // TESDK_GetInstance gives an instance, whatever a refusal wrote.
     uint32_t Initialize(const std::string& path, const SdkLoadOptions& options);
+    // Returns once no callback runs in the object any more.
     void Uninitialize();
 
     // Calls into the instance under the lock, held for the whole call. Without
@@ -39,7 +43,8 @@ public:
     uint32_t RequestUnderLock(const std::string& request, std::string& response, uint32_t timeoutMs);
     uint32_t PostUnderLock(const std::string& request, const std::string& requestId);
 
-    const SdkLoadOptions& Options() const { return options_; }
+    // A copy, taken under the lock that a reload holds while it assigns them.
+    SdkLoadOptions Options() const;
 
 protected:
     CriticalSection& Lock() { return lock_; }
@@ -51,10 +56,11 @@ private:
     SdkLoadOptions options_;
     UniqueModule library_;
     ISdkInstance* instance_ = nullptr;
-    CriticalSection lock_;
+    mutable CriticalSection lock_;
     SdkCallbacks callbacks_{};
     GetInstanceFunction getInstance_ = nullptr;
     ReleaseInstanceFunction releaseInstance_ = nullptr;
+    CallbackGate callbackGate_;
 };
 
 }  // namespace tesdk

@@ -36,7 +36,8 @@ void IntegrationEx::OnNotification(std::string_view name, std::string_view data)
         return;
     if (data.find("reloadOptional") == std::string_view::npos && data.find("reloadRequired") == std::string_view::npos)
         return;
-    // The handle lives until the thread that waits on it has been joined.
+    // Callbacks run only while the library is connected (the callback gate),
+    // and the handle is closed only after the connection has been undone.
     if (reloadSemaphore_)
         ReleaseSemaphore(reloadSemaphore_.get(), 1, nullptr);
 }

@@ -54,12 +54,23 @@ def test_version_value_kinds(install, agent, version, output):
     assert result.stdout == output
 
 
-def test_update_record_without_time_prints_nothing_but_the_code(install, agent):
-    status = {"Locations": {"Product": {
-        "check": {"error": 0, "lastSucceededTime": 10, "time": 20},
-        "update": {"error": 0, "lastSucceededTime": 5}}}}
+@pytest.mark.parametrize("check, update", [
+    ({"error": 0, "lastSucceededTime": 10, "time": 20}, {"error": 0, "lastSucceededTime": 5}),
+    # The check record's lastSucceededTime is never printed, but required.
+    ({"error": 0, "time": 20}, {"error": 0, "lastSucceededTime": 5, "time": 30}),
+], ids=["update_without_time", "check_without_last_succeeded_time"])
+def test_incomplete_record_prints_nothing_but_the_code(install, agent, check, update):
+    status = {"Locations": {"Product": {"check": check, "update": update}}}
     result = run(install, agent, {"Product/GetStatus": answer(status)}, "GetUpdateStatus", "product")
     assert result.stdout == b"error 5023"
+
+
+def test_negative_times_are_printed_with_their_sign(install, agent):
+    status = {"Locations": {"Product": {
+        "check": {"error": 0, "lastSucceededTime": -1, "time": -2},
+        "update": {"error": -7, "lastSucceededTime": -5, "time": -30}}}}
+    result = run(install, agent, {"Product/GetStatus": answer(status)}, "GetUpdateStatus", "product")
+    assert result.stdout == b"lastSucceededTime: -5\r\nlastAttemptedTime: -30\r\nlastError: -7"
 
 
 @pytest.mark.parametrize("script, output", [

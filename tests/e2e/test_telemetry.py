@@ -1,10 +1,13 @@
 """Every command line that names a registered command sends one telemetry
 event through the plug-in; telemetry never changes what the user sees."""
 import json
+import re
+import shutil
+import struct
 
 import pytest
 
-from conftest import answer, windows_path
+from conftest import BIN_DIR, answer, windows_path
 from test_history import Log
 
 VERSION = "1.0.0.1"  # the project's version, as the executable's resource carries it
@@ -72,3 +75,61 @@ def test_a_cancelled_command_reports_cancelled(install, agent, telemetry):
     assert b"error: 1223" in result.stdout
     (event,) = telemetry()
     assert (event["exit_code"], event["exit_reason"], event["options"]) == (1223, "cancelled", ["custom"])
+
+
+def without_version_resource(exe):
+    """Renames the executable's version resource type (16) to an unused one
+    (17), so that the system finds no version information in it."""
+    data = bytearray(exe.read_bytes())
+    header = struct.unpack_from("<I", data, 0x3C)[0]
+    sections, = struct.unpack_from("<H", data, header + 6)
+    optional_size, = struct.unpack_from("<H", data, header + 20)
+    optional = header + 24
+    assert struct.unpack_from("<H", data, optional)[0] == 0x20B  # PE32+
+    resources, = struct.unpack_from("<I", data, optional + 112 + 2 * 8)
+    for index in range(sections):
+        address, size, offset = struct.unpack_from("<III", data, optional + optional_size + 40 * index + 12)
+        if address <= resources < address + size:
+            root = offset + resources - address
+            break
+    named, numbered = struct.unpack_from("<HH", data, root + 12)
+    entries = [root + 16 + 8 * index for index in range(named, named + numbered)]
+    types = [struct.unpack_from("<I", data, entry)[0] for entry in entries]
+    assert 16 in types and 17 not in types
+    struct.pack_into("<I", data, entries[types.index(16)], 17)
+    exe.write_bytes(data)
+
+
+@pytest.fixture
+def log(install, tmp_path):
+    log = Log(tmp_path / "logs")
+    install.env["PRODUCT_LOG_DIR"] = windows_path(log.folder)
+    return log
+
+
+def messages(log, function, word):
+    return [message.strip() for level, message in log.of("Product::TelemetryST::TelemetryApp::" + function)
+            if word in message]
+
+
+def test_without_a_version_resource_the_event_has_no_tool_version(install, agent, telemetry, log):
+    without_version_resource(install.exe)
+    agent.script({"answers": {"Product/GetStatus": answer({"Locations": {"Product": {"Version": "9"}}})}})
+    result = install.run("/c", "GetVersion", "product")
+    assert (result.stdout, result.returncode) == (b"9", 0)
+    assert telemetry() == [
+        {"event_name": "m_tool_ran", "event_version": "1.0", "exit_code": 0, "exit_reason": "success",
+         "options": ["product"], "tool": "Product.Console GetVersion"}]
+    (failure,) = messages(log, "AddToolVersion", "GetFileVersion")
+    code = re.fullmatch(r"GetFileVersion failed\. Error (\d+)\.", failure)
+    assert code and int(code[1]) != 0, failure
+
+
+def test_a_refused_delivery_is_only_logged(install, agent, telemetry, log):
+    # A plug-in of somebody else's build whose SendNotification answers 77.
+    shutil.copy2(BIN_DIR / "test_plugin.dll", install.root / "product.matrix.comm.dll")
+    install.env["TEST_PLUGIN_MODE"] = "send_fails"
+    agent.script({"answers": {"Product/GetStatus": answer({"Locations": {"Product": {"Version": "9"}}})}})
+    result = install.run("/c", "GetVersion", "product")
+    assert (result.stdout, result.returncode) == (b"9", 0)
+    assert messages(log, "SendTelemetryEvent", "SendNotification") == ["SendNotification() failed. Error 77."]

@@ -22,7 +22,12 @@ public:
     virtual T* Current() const = 0;        // null when past the last element
     virtual void Release() = 0;            // destroys the enumerator
     virtual void Reset() = 0;              // back to the first element
-    virtual ~IListEnum() = default;
+    // The deleting destructor of the agent's interface headers: destroys the
+    // enumerator, frees it too when bit 0 of `flags` is set; returns it.
+    virtual void* Destroy(unsigned int flags) = 0;
+
+protected:
+    ~IListEnum() = default;
 };
 
 template <class T>
@@ -33,7 +38,10 @@ public:
     virtual const T* Current() const = 0;
     virtual void Release() = 0;
     virtual void Reset() = 0;
-    virtual ~IConstListEnum() = default;
+    virtual void* Destroy(unsigned int flags) = 0;  // as IListEnum's
+
+protected:
+    ~IConstListEnum() = default;
 };
 
 template <class T>
@@ -62,6 +70,18 @@ protected:
 template <class T>
 class List;
 
+constexpr unsigned int DestroyFrees = 1;
+
+template <class Enum>
+void* DestroyEnumerator(Enum* enumerator, unsigned int flags)
+{
+    if ((flags & DestroyFrees) != 0)
+        delete enumerator;
+    else
+        enumerator->~Enum();
+    return enumerator;
+}
+
 template <class T>
 class ListEnum final : public IListEnum<T> {
 public:
@@ -74,6 +94,7 @@ public:
     T* Current() const override { return HasCurrent() ? &*current_ : nullptr; }
     void Release() override { delete this; }
     void Reset() override { current_ = items_->begin(); }
+    void* Destroy(unsigned int flags) override { return DestroyEnumerator(this, flags); }
 
 private:
     friend class List<T>;
@@ -95,6 +116,7 @@ public:
     const T* Current() const override { return HasCurrent() ? &*current_ : nullptr; }
     void Release() override { delete this; }
     void Reset() override { current_ = items_->begin(); }
+    void* Destroy(unsigned int flags) override { return DestroyEnumerator(this, flags); }
 
 private:
     friend class List<T>;

@@ -3,9 +3,30 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <vector>
+
+// The last block given back, so a test can see that an object was freed.
+static std::atomic<void*> lastFreed{nullptr};
+
+void* operator new(size_t size)
+{
+    if (void* block = HeapAlloc(GetProcessHeap(), 0, size != 0 ? size : 1))
+        return block;
+    throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept
+{
+    lastFreed = block;
+    if (block != nullptr)
+        HeapFree(GetProcessHeap(), 0, block);
+}
+void operator delete(void* block, size_t) noexcept { operator delete(block); }
 
 namespace {
 
@@ -51,11 +72,77 @@ TEST(ListInterfaceTest, SlotsAreInTheAgentsOrder)
     EXPECT_EQ(SlotOf(&E::Current), 2u);
     EXPECT_EQ(SlotOf(&E::Release), 3u);
     EXPECT_EQ(SlotOf(&E::Reset), 4u);
+    EXPECT_EQ(SlotOf(&E::Destroy), 5u);
     EXPECT_EQ(SlotOf(&C::HasCurrent), 0u);
     EXPECT_EQ(SlotOf(&C::MoveNext), 1u);
     EXPECT_EQ(SlotOf(&C::Current), 2u);
     EXPECT_EQ(SlotOf(&C::Release), 3u);
     EXPECT_EQ(SlotOf(&C::Reset), 4u);
+    EXPECT_EQ(SlotOf(&C::Destroy), 5u);
+}
+
+// An enumerator driven as a component of another compiler drives it: through
+// the raw table, the object first, slot 5 the destructor with its flag.
+struct RawEnumerator {
+    explicit RawEnumerator(void* object) : self(object), table(*static_cast<void* const* const*>(object)) {}
+
+    template <class Function, class... Args>
+    auto Call(size_t slot, Args... args) const
+    {
+        return reinterpret_cast<Function>(table[slot])(self, args...);
+    }
+    bool HasCurrent() const { return Call<bool (*)(void*)>(0); }
+    void MoveNext() const { Call<void (*)(void*)>(1); }
+    const int* Current() const { return static_cast<const int*>(Call<const void* (*)(void*)>(2)); }
+    void Release() const { Call<void (*)(void*)>(3); }
+    void Reset() const { Call<void (*)(void*)>(4); }
+    void* Destroy(unsigned int flags) const { return Call<void* (*)(void*, unsigned int)>(5, flags); }
+
+    void* self;
+    void* const* table;
+};
+
+TEST(ListInterfaceTest, EnumeratorsAnswerEverySlotThroughTheRawTable)
+{
+    List<int> list{7, 8};
+    for (const bool constant : {false, true}) {
+        SCOPED_TRACE(constant ? "const" : "mutable");
+        auto make = [&]() -> void* {
+            return constant ? static_cast<void*>(list.GetConstEnum()) : static_cast<void*>(list.GetEnum());
+        };
+        const RawEnumerator walk(make());
+        ASSERT_TRUE(walk.HasCurrent());
+        EXPECT_EQ(*walk.Current(), 7);
+        walk.MoveNext();
+        EXPECT_EQ(*walk.Current(), 8);
+        walk.MoveNext();
+        EXPECT_FALSE(walk.HasCurrent());
+        EXPECT_EQ(walk.Current(), nullptr);
+        walk.Reset();
+        EXPECT_EQ(*walk.Current(), 7);
+
+        // Flag 1: destroyed and freed.
+        lastFreed = nullptr;
+        void* returned = walk.Destroy(1);
+        void* freed = lastFreed.load();
+        EXPECT_EQ(returned, walk.self);
+        EXPECT_EQ(freed, walk.self);
+
+        // Flag 0: destroyed, the memory left to the caller.
+        const RawEnumerator kept(make());
+        lastFreed = nullptr;
+        returned = kept.Destroy(0);
+        freed = lastFreed.load();
+        EXPECT_EQ(returned, kept.self);
+        EXPECT_EQ(freed, nullptr);
+        ::operator delete(kept.self);
+
+        const RawEnumerator released(make());
+        lastFreed = nullptr;
+        released.Release();
+        freed = lastFreed.load();
+        EXPECT_EQ(freed, released.self);
+    }
 }
 
 std::vector<int> Walk(const IList<int>& list)

@@ -1,7 +1,11 @@
 // The agent connection against the real tesdk.dll stand-in.
 #include "agent_fixture.h"
+#include "captured_output.h"
+#include "connection_requests.h"
 
+#include "commands/product/product_status.h"
 #include "integration/integration_ex.h"
+#include "integration/tesdk_runner.h"
 
 #include <gtest/gtest.h>
 
@@ -13,15 +17,6 @@ using cv::tesdk::IntegrationEx;
 using cv::tesdk::SdkLoadOptions;
 
 namespace {
-
-const std::string GetStatusRequest = R"({"type":"tesdk","data":{"Product":[{"@name":"GetStatus","input":{}}]}})";
-
-SdkLoadOptions Signed()
-{
-    SdkLoadOptions options;
-    options.requireSignedLibrary = true;
-    return options;
-}
 
 class ConnectionTest : public testing::Test {
 protected:
@@ -195,7 +190,7 @@ TEST_F(ConnectionTest, RequestsReloadsAndCallbacksTogether)
                 if (status == 0 && response.find("GetStatus") != std::string::npos)
                     ++answered;
                 else if (status == 2250)
-                    ++refused;  // between unload and load of a reload
+                    ++refused;
                 else
                     ADD_FAILURE() << "status " << status;
             }
@@ -207,9 +202,43 @@ TEST_F(ConnectionTest, RequestsReloadsAndCallbacksTogether)
         worker.join();
     connection.Shutdown();
     EXPECT_GT(answered.load(), 10);
+    // A reload holds the lock from the unload to the end of the load.
+    EXPECT_EQ(refused.load(), 0);
     EXPECT_GT(connection.seen.load(), 10);
     EXPECT_GT(agent.LogEntries("instance_created").size(), 2u);
     EXPECT_EQ(agent.LogEntries("instance_created").size(), agent.LogEntries("instance_released").size());
+}
+
+// A Ctrl+C reaches a command with the default cancel while its request is in
+// flight: the stop waits for the answer, and every later request finds no
+// connection.
+TEST_F(ConnectionTest, DefaultCancelWaitsForTheRequestInFlight)
+{
+    agent.SetScript(R"({"answers": {"Product/GetStatus": {"output": {"Locations": {"Product": {"Version": "9"}}},
+                                                        "delay_ms": 1000}}})");
+    TesdkRunner runner;
+    ASSERT_EQ(runner.Initialize(AgentFixture::LibraryPath(), Signed()), 0u);
+    CommandGetVersion command(&runner);
+
+    int result = -1;
+    std::wstring output;
+    std::thread execute([&] {
+        CapturedOutput captured;
+        result = command.Execute({"product"});
+        output = captured.Text();
+    });
+    ASSERT_TRUE(agent.WaitForEntries("request", 1));
+    const ULONGLONG cancelled = GetTickCount64();
+    EXPECT_FALSE(command.Cancel());
+    EXPECT_GE(GetTickCount64() - cancelled, 500u) << "the stop did not wait for the agent's answer";
+    execute.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(output, L"9");
+
+    std::string response;
+    EXPECT_EQ(runner.RequestUnderLock(GetStatusRequest, response, 5000), 2250u);
+    EXPECT_EQ(command.Execute({"product"}), 2250);
+    EXPECT_EQ(agent.LogEntries("request").size(), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Locating the agent library through the uninstall registration. These tests
 // change the prefix's registry, so they run alone (resource lock "registry").
+#include "integration/notification_receiver.h"
 #include "integration/tesdk_runner.h"
 
 #include <gtest/gtest.h>
@@ -56,6 +57,38 @@ TEST_F(LocationTest, DataWithoutTerminatorIsTakenWhole)
     RegSetValueExW(key, L"InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof data);
     RegCloseKey(key);
     EXPECT_EQ(std::wstring(TesdkRunner::GetTesdkLocation().view()), L"D:\\a\\tesdk.dll");
+}
+
+void SetInstallLocation(const std::wstring& folder)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, Key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
+    RegSetValueExW(key, L"InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+// A receiver whose library cannot be loaded keeps listening for what it was
+// told before: the identifiers of the failed start are not taken.
+TEST_F(LocationTest, ReceiverStartWithAnUnloadableLibraryKeepsTheIdentifiers)
+{
+    IntegrationNotificationReceiver receiver;
+    // Without a registration the stand-in beside this program is found by name.
+    ASSERT_EQ(receiver.Start("first", cv::StringW(L"task-1")), 0u);
+    SetInstallLocation(L"Z:\\nowhere");
+    EXPECT_EQ(receiver.Start("second", cv::StringW(L"task-2")), 126u);
+
+    receiver.OnResponse("second", 0, "{}");
+    receiver.OnNotification("FileScan.OnDemand.ScanLog.Policy", R"({"taskid": "task-2"})");
+    EXPECT_EQ(WaitForSingleObject(receiver.ArrivalEvents()[IntegrationNotificationReceiver::ResponseArrived], 0),
+              static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(receiver.ArrivalEvents()[IntegrationNotificationReceiver::PolicyArrived], 0),
+              static_cast<DWORD>(WAIT_TIMEOUT));
+
+    receiver.OnResponse("first", 7, "{}");
+    receiver.OnNotification("FileScan.OnDemand.ScanLog.Policy", R"({"taskid": "task-1"})");
+    EXPECT_EQ(WaitForMultipleObjects(2, receiver.ArrivalEvents(), TRUE, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(receiver.ResponseResult(), 7u);
 }
 
 }  // namespace

@@ -152,10 +152,18 @@ TEST_F(BridgeTest, WithoutTheLibraryEveryCallComesBackAtOnce)
 
 TEST(LogLibrary, APathWithoutAFolderLoadsNothing)
 {
-    logging::CLogDLL bridge(L"log.dll.missing");
-    EXPECT_FALSE(bridge.Loaded());
-    const DWORD level = 4;
-    EXPECT_EQ(logging::WriteLine(&bridge, 0, &level, nullptr, L"F", L"x"), logging::NoLogWrite);
+    EXPECT_EQ(logging::LibraryPathBeside(L"C:\\agent\\Product.Console.exe"), L"C:\\agent\\log.dll");
+    EXPECT_EQ(logging::LibraryPathBeside(L"\\Product.Console.exe"), L"\\log.dll");
+    // log.dll lies beside this program, so the search path would find it by
+    // its bare name: only the rule keeps these from loading it.
+    for (const wchar_t* modulePath : {L"Product.Console.exe", L"C:/agent/Product.Console.exe", L""}) {
+        EXPECT_EQ(logging::LibraryPathBeside(modulePath), L"");
+        logging::CLogDLL bridge(logging::LibraryPathBeside(modulePath));
+        EXPECT_FALSE(bridge.Loaded());
+        EXPECT_FALSE(LogLibraryLoaded());
+        const DWORD level = 4;
+        EXPECT_EQ(logging::WriteLine(&bridge, 0, &level, nullptr, L"F", L"x"), logging::NoLogWrite);
+    }
 }
 
 TEST(LogLibrary, ALibraryWithoutAWriteEntryGetsTheDoNothingWrite)

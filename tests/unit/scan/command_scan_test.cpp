@@ -216,6 +216,26 @@ TEST_F(CommandScanTest, CancelDuringTheWaitStopsTheTask)
     EXPECT_EQ(Inputs("post", "StopScanTask"), std::vector<Json::Value>{stop});
 }
 
+// A Ctrl+C that comes after both arrivals, before the command has looked:
+// the summary is printed, the result is still "cancelled", and the finished
+// task is not asked to stop.
+TEST_F(CommandScanTest, CancelAfterBothArrivalsPrintsTheSummaryAndCancels)
+{
+    Connect(Script());
+    CommandScan* running = nullptr;
+    CommandScan command(&runner, [&running](const HANDLE* events, DWORD timeoutMs) {
+        const DWORD woke = WaitForBothArrivals(events, timeoutMs);
+        if (woke != WAIT_TIMEOUT)
+            running->Cancel();
+        return woke;
+    });
+    running = &command;
+    const RunOutcome outcome = Run(command, {"custom"});
+    EXPECT_EQ(outcome.code, 1223);
+    EXPECT_EQ(outcome.output, SummaryLines);
+    EXPECT_TRUE(Inputs("post", "StopScanTask").empty());
+}
+
 TEST_F(CommandScanTest, CancelWhileIdleDoesNotStopTheNextScan)
 {
     Connect(Script());

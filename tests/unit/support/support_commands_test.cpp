@@ -14,7 +14,9 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -343,6 +345,32 @@ TEST_F(SupportCommandTest, CollectPollsEveryFiveMinutesForIdle)
     EXPECT_EQ(input["scenarios"][0], "a");
     EXPECT_EQ(input["deliverTo"][0]["folder"], "C:\\x");
     EXPECT_FALSE(input.isMember("troubleshoot"));
+}
+
+// A reload assigns the runner's load options under the runner's lock; the
+// listening connection copies them under that lock too, so it opens only
+// once the lock is free.
+TEST_F(SupportCommandTest, ListeningConnectionReadsTheRunnersOptionsUnderItsLock)
+{
+    agent.SetScript(R"({"answers": {"Product.Support/AbortSession": {"error": -5023}}})");
+    class LockableRunner : public TesdkRunner {
+    public:
+        using cv::tesdk::Integration::Lock;
+    } lockable;
+    cv::tesdk::SdkLoadOptions options;
+    options.requireSignedLibrary = true;
+    ASSERT_EQ(lockable.Initialize(AgentFixture::LibraryPath(), options), 0u);
+    CommandAbortSession command(&lockable, Sleeper(0));
+
+    RunOutcome outcome{};
+    std::unique_lock<CriticalSection> held(lockable.Lock());
+    std::thread run([&] { outcome = Run(command, {}); });
+    Sleep(300);
+    EXPECT_EQ(agent.LogEntries("instance_created").size(), 1u) << "opened while the runner was locked";
+    held.unlock();
+    run.join();
+    EXPECT_EQ(outcome.code, -5023);
+    EXPECT_EQ(agent.LogEntries("instance_created").size(), 2u);
 }
 
 TEST_F(SupportCommandTest, RefusedListeningConnectionSendsNothing)

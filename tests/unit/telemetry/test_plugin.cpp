@@ -9,6 +9,13 @@
 
 namespace {
 
+// The protocol's identifiers as the plug-in's maker writes them, not taken
+// from the console's headers: a wrong value on the console's side finds
+// nothing here.
+constexpr PluginId FactoryId{0xBC90FCA366551AB3ull, 0x514BE292F7C5425Full};     // 514BE292-F7C5-425F-BC90-FCA366551AB3
+constexpr PluginId ServPluginId{0x983304D0414E2323ull, 0xE952825D7C884176ull};  // E952825D-7C88-4176-9833-04D0414E2323
+constexpr PluginId TelemetryId{0x834802768709E306ull, 0x872DA2C0CDA84CEFull};   // 872DA2C0-CDA8-4CEF-8348-02768709E306
+
 std::string Mode()
 {
     char buffer[64] = {};
@@ -36,10 +43,12 @@ public:
 
 class Plugin final : public IServPlugin {
 public:
-    void* GetInterface(const PluginId*) override
+    void* GetInterface(const PluginId* id) override
     {
         Record("telemetry?");
-        return Mode() == "no_telemetry" ? nullptr : static_cast<Telemetry::ITelemetry*>(&sink_);
+        if (Mode() == "no_telemetry" || !(*id == TelemetryId))
+            return nullptr;
+        return static_cast<Telemetry::ITelemetry*>(&sink_);
     }
     uint32_t Init(int32_t value) override
     {
@@ -63,7 +72,7 @@ public:
     void* GetInterface(const PluginId* id) override
     {
         Record("serv?");
-        if (Mode() == "no_serv" || !(*id == plugin_ids::ServPlugin))
+        if (Mode() == "no_serv" || !(*id == ServPluginId))
             return nullptr;
         return static_cast<IServPlugin*>(&plugin_);
     }
@@ -78,7 +87,7 @@ extern "C" {
 
 __declspec(dllexport) uint32_t CvCreateObject(const wchar_t* name, const PluginId* id, void** object)
 {
-    Record(std::wstring(name) == L"Product.Matrix" && *id == plugin_ids::Factory ? "create" : "create(wrong)");
+    Record(std::wstring(name) == L"Product.Matrix" && *id == FactoryId ? "create" : "create(wrong)");
     if (Mode() == "create_fails")
         return 1234;
     *object = Mode() == "no_object" ? nullptr : static_cast<IPluginObject*>(new Object());
