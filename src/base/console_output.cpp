@@ -15,15 +15,24 @@ std::mutex& OutputLock()
     return lock;
 }
 
-// The standard output handle when it is a console, else null. Decided once:
-// the standard handles do not change while the program runs.
+// The standard handle when it is a console, else null. Decided once per
+// stream: the standard handles do not change while the program runs.
+HANDLE ConsoleOf(DWORD standardHandle)
+{
+    HANDLE handle = GetStdHandle(standardHandle);
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
+}
+
 HANDLE ConsoleOutput()
 {
-    static const HANDLE console = [] {
-        HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-        DWORD mode = 0;
-        return output != INVALID_HANDLE_VALUE && GetConsoleMode(output, &mode) ? output : nullptr;
-    }();
+    static const HANDLE console = ConsoleOf(STD_OUTPUT_HANDLE);
+    return console;
+}
+
+HANDLE ConsoleError()
+{
+    static const HANDLE console = ConsoleOf(STD_ERROR_HANDLE);
     return console;
 }
 
@@ -59,18 +68,22 @@ void WriteToConsole(HANDLE console, std::wstring_view text)
     }
 }
 
-}  // namespace
-
-void Write(std::wstring_view text)
+void WriteTo(HANDLE console, std::wostream& stream, std::wstring_view text)
 {
     std::lock_guard<std::mutex> guard(OutputLock());
-    if (HANDLE console = ConsoleOutput()) {
+    if (console != nullptr) {
         WriteToConsole(console, text);
         return;
     }
-    std::wcout.write(text.data(), static_cast<std::streamsize>(text.size()));
-    std::wcout.flush();
+    stream.write(text.data(), static_cast<std::streamsize>(text.size()));
+    stream.flush();
 }
+
+}  // namespace
+
+void Write(std::wstring_view text) { WriteTo(ConsoleOutput(), std::wcout, text); }
+
+void WriteError(std::wstring_view text) { WriteTo(ConsoleError(), std::wcerr, text); }
 
 void WriteLine(std::wstring_view text)
 {

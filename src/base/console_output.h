@@ -12,6 +12,9 @@ namespace console {
 
 // Writes text as it is (no line end added) and flushes.
 void Write(std::wstring_view text);
+// Writes text to standard error the same way (for tools; the console itself
+// writes nothing there).
+void WriteError(std::wstring_view text);
 // Writes text followed by a line end, as one piece.
 void WriteLine(std::wstring_view text = {});
 

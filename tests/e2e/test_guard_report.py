@@ -1,12 +1,18 @@
 """guard-report, the operators' reader of the guard's report files: text and
 CSV output, damaged records flagged, exit codes."""
+import fcntl
+import os
+import select
 import shutil
+import struct
 import subprocess
+import termios
 from pathlib import Path
 
 import pytest
 
 from conftest import BIN_DIR, WINE_RUN, windows_path
+from helpers.terminal import pipe_text, visible_text
 
 CRLF = b"\r\n"
 # Two records written by the guard: an untrusted library and a recursive load.
@@ -134,3 +140,51 @@ def test_help(report):
     assert proc.returncode == 0
     assert proc.stdout.startswith(b"Usage: guard-report [--csv] <report file>" + CRLF)
     assert b"  3  the report file holds truncated or corrupt records" + CRLF in proc.stdout
+
+
+
+def _on_terminal(*args):
+    """guard-report with both streams on a pseudo-terminal: its exit code and
+    the text the screen shows."""
+    master, slave = os.openpty()
+    # Wide enough that no line of the test wraps.
+    fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 50, 400, 0, 0))
+    try:
+        proc = subprocess.Popen([WINE_RUN, str(BIN_DIR / "guard-report.exe"), *args],
+                                stdin=subprocess.DEVNULL, stdout=slave, stderr=slave)
+    finally:
+        os.close(slave)
+    raw = b""
+    try:
+        while select.select([master], [], [], 60)[0]:
+            try:
+                data = os.read(master, 4096)
+            except OSError:  # the last writer has gone
+                break
+            if not data:
+                break
+            raw += data
+    finally:
+        os.close(master)
+    return proc.wait(timeout=60), _screen(visible_text(raw))
+
+
+def _screen(text):
+    """Lines as a screen shows them: Wine's console does not send trailing blanks."""
+    return "\n".join(line.rstrip(" ") for line in text.split("\n"))
+
+
+def test_records_and_errors_show_on_a_terminal(tmp_path):
+    """A person reading a report in a console window sees what a pipe gets,
+    records and error messages alike."""
+    copy = tmp_path / "two.V2"
+    shutil.copyfile(SAMPLE, copy)
+    code, text = _on_terminal(windows_path(copy))
+    assert code == 0
+    assert text == _screen(pipe_text(run_reader(windows_path(copy)).stdout))
+
+    missing = windows_path(tmp_path / "missing.V2")
+    code, text = _on_terminal(missing)
+    assert code == 2
+    assert text == _screen(pipe_text(run_reader(missing).stderr))
+    assert text.startswith("guard-report: cannot read " + missing + ": error 2")

@@ -66,8 +66,7 @@ std::wstring DescribeError(DWORD error)
 
 void WriteError(const std::wstring& text)
 {
-    std::wcerr << L"guard-report: " << text << L"\n";
-    std::wcerr.flush();
+    console::WriteError(L"guard-report: " + text + L"\n");
 }
 
 }  // namespace
@@ -82,7 +81,7 @@ int wmain(int argc, wchar_t** argv)
     std::wstring error;
     if (!guard_report::ParseReaderArguments(arguments, options, error)) {
         WriteError(error);
-        std::wcerr << L"\n" << guard_report::UsageText();
+        console::WriteError(L"\n" + guard_report::UsageText());
         return guard_report::exit_code::BadCommandLine;
     }
     if (options.help) {
