@@ -1,5 +1,7 @@
 #include "dllguard/trust/device_path.h"
 
+#include "base/system_text.h"
+
 #include <iterator>
 
 namespace dllguard {
@@ -92,18 +94,9 @@ std::wstring FinalPathOfDevicePath(const std::wstring& devicePath, const NativeF
         return {};
     const NativeFileHandle file(native.close, handle);
 
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetFinalPathNameByHandleW(file.get(), path.data(), static_cast<DWORD>(path.size()),
-                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(length);  // the length needed, terminator included
-    }
+    return SystemText([&](wchar_t* buffer, DWORD size) {
+        return GetFinalPathNameByHandleW(file.get(), buffer, size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    });
 }
 
 std::wstring ConvertDevicePath(const std::wstring& devicePath, const NativeFileApi& native)

@@ -1,6 +1,7 @@
 #include "dllguard/trust/guard_directories.h"
 
 #include "base/module_path.h"
+#include "base/system_text.h"
 
 #include <windows.h>
 
@@ -17,17 +18,7 @@ std::wstring AskForPath(Query query)
 
 std::wstring EnvironmentValue(const wchar_t* name)
 {
-    std::wstring value(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
-        if (length == 0)
-            return {};
-        if (length < value.size()) {
-            value.resize(length);
-            return value;
-        }
-        value.resize(length);
-    }
+    return SystemText([&](wchar_t* buffer, DWORD size) { return GetEnvironmentVariableW(name, buffer, size); });
 }
 
 }  // namespace

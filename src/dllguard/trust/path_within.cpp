@@ -1,5 +1,7 @@
 #include "dllguard/trust/path_within.h"
 
+#include "base/system_text.h"
+
 #include <windows.h>
 
 namespace dllguard {
@@ -46,17 +48,10 @@ std::wstring NormalisePath(std::wstring_view path)
     const std::wstring plain = WithoutNamespacePrefix(path);
     if (plain.empty())
         return {};
-    std::wstring full(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetFullPathNameW(plain.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (length == 0)
-            return {};
-        if (length < full.size()) {
-            full.resize(length);
-            break;
-        }
-        full.resize(length);
-    }
+    std::wstring full =
+        SystemText([&](wchar_t* buffer, DWORD size) { return GetFullPathNameW(plain.c_str(), size, buffer, nullptr); });
+    if (full.empty())
+        return {};
     for (wchar_t& c : full) {
         if (c == L'/')
             c = L'\\';
@@ -91,17 +86,7 @@ std::wstring LongPathForm(const std::wstring& path)
 {
     if (path.find(L'~') == std::wstring::npos)
         return path;
-    std::wstring longForm(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetLongPathNameW(path.c_str(), longForm.data(), static_cast<DWORD>(longForm.size()));
-        if (length == 0)
-            return {};
-        if (length < longForm.size()) {
-            longForm.resize(length);
-            return longForm;
-        }
-        longForm.resize(length);
-    }
+    return SystemText([&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(path.c_str(), buffer, size); });
 }
 
 }  // namespace dllguard
