@@ -1,6 +1,7 @@
 """Every command line that names a registered command sends one telemetry
 event through the plug-in; telemetry never changes what the user sees."""
 import json
+import os
 import re
 import shutil
 import struct
@@ -10,7 +11,8 @@ import pytest
 from conftest import BIN_DIR, answer, windows_path
 from test_history import Log
 
-VERSION = "1.0.0.1"  # the project's version, as the executable's resource carries it
+# The project's version, as the executable's resource carries it.
+VERSION = os.environ["PRODUCT_VERSION"]
 
 
 @pytest.fixture
