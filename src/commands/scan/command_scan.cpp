@@ -37,9 +37,7 @@ public:
 
     bool PollProgress() override
     {
-        if (Send(runner_, progressRequest_, progressResponse_, QueryLimitMs) != 0)
-            return false;
-        return ProgressIsHealthy(progressResponse_);
+        return ProgressIsHealthy(AskAgent(runner_, progressRequest_, QueryLimitMs));
     }
 
     void PostStop() override
@@ -55,7 +53,6 @@ private:
     std::wstring taskId_;
     std::string requestId_;
     IntegrationRequest progressRequest_;
-    IntegrationResponse progressResponse_;  // overwritten by every poll
 };
 
 }  // namespace
