@@ -40,7 +40,7 @@ AgentReply ReadAgentReply(const IntegrationRequest& request, const IntegrationRe
 AgentReply AskAgent(cv::tesdk::Integration& connection, const IntegrationRequest& request, uint32_t timeoutMs)
 {
     IntegrationResponse response;
-    const ResultCode status = ResultCode::FromWindows(Send(connection, request, response, timeoutMs));
+    const ResultCode status = Send(connection, request, response, timeoutMs);
     if (status != result::Success) {
         AgentReply failed;
         failed.status = status;

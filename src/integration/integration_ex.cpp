@@ -7,7 +7,7 @@ namespace tesdk {
 
 IntegrationEx::~IntegrationEx() { Shutdown(); }
 
-uint32_t IntegrationEx::Initialize(const std::string& path, const SdkLoadOptions& options)
+ResultCode IntegrationEx::Initialize(const std::string& path, const SdkLoadOptions& options)
 {
     Shutdown();
     {
@@ -52,7 +52,8 @@ void IntegrationEx::ReloadLoop(HANDLE stop)
             std::lock_guard<CriticalSection> guard(Lock());
             if (!stopping_) {
                 const SdkLoadOptions options = Options();
-                Integration::Initialize(path_, options);
+                // A failed reload leaves no instance: the next request answers 2250.
+                static_cast<void>(Integration::Initialize(path_, options));
             }
             continue;
         }
