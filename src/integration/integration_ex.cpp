@@ -15,7 +15,8 @@ ResultCode IntegrationEx::Initialize(const std::string& path, const SdkLoadOptio
         stopping_ = false;
         path_ = path;
         reloadSemaphore_.reset(CreateSemaphoreW(nullptr, 0, LONG_MAX, nullptr));
-        reloadThread_.Start([this](HANDLE stop) { ReloadLoop(stop); });
+        // Without the thread the connection still serves; only its reloads are lost.
+        static_cast<void>(reloadThread_.Start([this](HANDLE stop) { ReloadLoop(stop); }));
     }
     return Integration::Initialize(path, options);
 }

@@ -34,4 +34,4 @@ const ResponseMethod* FindMethod(const IntegrationResponse& response, std::wstri
                                  std::wstring_view method);
 
 // Asks "Product.Support" "GetState" (5000 ms) whether the support state is `expected`.
-bool IsSupportState(cv::tesdk::Integration& connection, std::wstring_view expected);
+[[nodiscard]] bool IsSupportState(cv::tesdk::Integration& connection, std::wstring_view expected);

@@ -23,4 +23,4 @@ IntegrationRequest BuildStopScanTaskRequest(const std::wstring& taskId);
 // True when the reply to the progress request holds a successful
 // "GetScanProgress" result whose first entry reports no progress error (a
 // missing "progressError" is none).
-bool ProgressIsHealthy(const AgentReply& reply);
+[[nodiscard]] bool ProgressIsHealthy(const AgentReply& reply);
