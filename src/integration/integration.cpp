@@ -47,7 +47,7 @@ void Integration::ForwardResponse(void* context, const char* requestId, uint32_t
 
 SdkLoadOptions Integration::Options() const
 {
-    std::lock_guard<CriticalSection> guard(lock_);
+    std::lock_guard<std::recursive_mutex> guard(lock_);
     return options_;
 }
 
@@ -57,7 +57,7 @@ ResultCode Integration::Initialize(const std::string& path, const SdkLoadOptions
     if (widePath.empty())
         return ErrorFileNotFound;
 
-    std::lock_guard<CriticalSection> guard(lock_);
+    std::lock_guard<std::recursive_mutex> guard(lock_);
     Uninitialize();
     options_ = options;
 
@@ -101,7 +101,7 @@ ResultCode Integration::Initialize(const std::string& path, const SdkLoadOptions
 
 void Integration::Uninitialize()
 {
-    std::lock_guard<CriticalSection> guard(lock_);
+    std::lock_guard<std::recursive_mutex> guard(lock_);
     if (!library_)
         return;
     if (instance_ != nullptr) {
@@ -119,7 +119,7 @@ void Integration::Uninitialize()
 
 ResultCode Integration::RequestUnderLock(const std::string& request, std::string& response, uint32_t timeoutMs)
 {
-    std::lock_guard<CriticalSection> guard(lock_);
+    std::lock_guard<std::recursive_mutex> guard(lock_);
     if (instance_ == nullptr)
         return result::NoConnection;
     const char* text = nullptr;
@@ -131,7 +131,7 @@ ResultCode Integration::RequestUnderLock(const std::string& request, std::string
 
 ResultCode Integration::PostUnderLock(const std::string& request, const std::string& requestId)
 {
-    std::lock_guard<CriticalSection> guard(lock_);
+    std::lock_guard<std::recursive_mutex> guard(lock_);
     if (instance_ == nullptr)
         return result::NoConnection;
     return ResultCode::FromWindows(instance_->Post(request.c_str(), requestId.c_str()));

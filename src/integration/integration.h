@@ -8,6 +8,7 @@
 #include "integration/tesdk_abi.h"
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -48,7 +49,8 @@ public:
     SdkLoadOptions Options() const;
 
 protected:
-    CriticalSection& Lock() { return lock_; }
+    // Re-entrant: a load unloads first, and a reload reads the options, under it.
+    std::recursive_mutex& Lock() { return lock_; }
 
 private:
     static void ForwardNotification(void* context, const char* name, const char* data);
@@ -57,7 +59,7 @@ private:
     SdkLoadOptions options_;
     UniqueModule library_;
     ISdkInstance* instance_ = nullptr;
-    mutable CriticalSection lock_;
+    mutable std::recursive_mutex lock_;
     SdkCallbacks callbacks_{};
     GetInstanceFunction getInstance_ = nullptr;
     ReleaseInstanceFunction releaseInstance_ = nullptr;

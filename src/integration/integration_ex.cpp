@@ -50,7 +50,7 @@ void IntegrationEx::ReloadLoop(HANDLE stop)
     for (;;) {
         const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
         if (woke == WAIT_OBJECT_0 + 1) {
-            std::lock_guard<CriticalSection> guard(Lock());
+            std::lock_guard<std::recursive_mutex> guard(Lock());
             if (!stopping_) {
                 const SdkLoadOptions options = Options();
                 // A failed reload leaves no instance: the next request answers 2250.
