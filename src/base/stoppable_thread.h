@@ -15,7 +15,7 @@ public:
     // Runs `body` on a new thread with the stop event to wait on (alone or
     // with events of its own). False, and nothing runs, when the event or
     // the thread cannot be created.
-    bool Start(std::function<void(HANDLE stop)> body);
+    [[nodiscard]] bool Start(std::function<void(HANDLE stop)> body);
     // Sets the stop event and waits for the thread to end; stopping from
     // the thread itself would never return and ends the program.
     void Stop() noexcept;

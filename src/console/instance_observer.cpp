@@ -9,7 +9,8 @@ Observer::Observer(const std::wstring& eventName, std::function<void()> callback
     if (!named_)
         return;
     callback_ = std::move(callback);
-    thread_.Start([this](HANDLE stop) { Wait(stop); });
+    // Without the thread the console runs on, only unobserved.
+    static_cast<void>(thread_.Start([this](HANDLE stop) { Wait(stop); }));
 }
 
 Observer::~Observer()

@@ -19,12 +19,10 @@ ResultCode AgentReply::MethodCode() const
     return code != result::Success ? code : ResultCode(Answer().error);
 }
 
-AgentReply AskAgent(cv::tesdk::Integration& connection, const IntegrationRequest& request, uint32_t timeoutMs)
+AgentReply ReadAgentReply(const IntegrationRequest& request, const IntegrationResponse& response)
 {
     AgentReply reply;
-    IntegrationResponse response;
-    reply.status = ResultCode::FromWindows(Send(connection, request, response, timeoutMs));
-    if (reply.status != result::Success || request.modules.empty())
+    if (request.modules.empty())
         return reply;
     const RequestModule& module = request.modules.front();
     for (const RequestMethod& method : module.methods) {
@@ -37,4 +35,16 @@ AgentReply AskAgent(cv::tesdk::Integration& connection, const IntegrationRequest
         reply.methods.push_back(std::move(answer));
     }
     return reply;
+}
+
+AgentReply AskAgent(cv::tesdk::Integration& connection, const IntegrationRequest& request, uint32_t timeoutMs)
+{
+    IntegrationResponse response;
+    const ResultCode status = Send(connection, request, response, timeoutMs);
+    if (status != result::Success) {
+        AgentReply failed;
+        failed.status = status;
+        return failed;
+    }
+    return ReadAgentReply(request, response);
 }

@@ -34,6 +34,10 @@ struct AgentReply {
     const MethodAnswer& Answer() const { return methods.front(); }
 };
 
+// The answers to `request` in a response that came another way (a post's
+// answer at the receiver); the status is success.
+[[nodiscard]] AgentReply ReadAgentReply(const IntegrationRequest& request, const IntegrationResponse& response);
+
 // Sends `request` synchronously (Send: under the connection's lock, for at
 // most `timeoutMs`) and collects the answers of its first module's methods.
 [[nodiscard]] AgentReply AskAgent(cv::tesdk::Integration& connection, const IntegrationRequest& request,

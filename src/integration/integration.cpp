@@ -9,10 +9,10 @@ namespace cv {
 namespace tesdk {
 namespace {
 
-constexpr uint32_t ErrorFileNotFound = 2;
-constexpr uint32_t ErrorInvalidParameter = 87;
-constexpr uint32_t ErrorNoInstance = result::InvalidState;
-constexpr uint32_t ErrorUnverifiedImage = 577;  // ERROR_INVALID_IMAGE_HASH
+constexpr ResultCode ErrorFileNotFound = 2;
+constexpr ResultCode ErrorInvalidParameter = result::InvalidParameter;
+constexpr ResultCode ErrorNoInstance = result::InvalidState;
+constexpr ResultCode ErrorUnverifiedImage = 577;  // ERROR_INVALID_IMAGE_HASH
 
 std::string_view TextOrEmpty(const char* text) { return text != nullptr ? std::string_view(text) : std::string_view(); }
 
@@ -27,7 +27,7 @@ Integration::~Integration() { Uninitialize(); }
 
 void Integration::OnNotification(std::string_view, std::string_view) {}
 
-void Integration::OnResponse(std::string_view, uint32_t, std::string_view) {}
+void Integration::OnResponse(std::string_view, ResultCode, std::string_view) {}
 
 void Integration::ForwardNotification(void* context, const char* name, const char* data)
 {
@@ -42,22 +42,22 @@ void Integration::ForwardResponse(void* context, const char* requestId, uint32_t
     auto* self = static_cast<Integration*>(context);
     const CallbackGate::Pass pass(self->callbackGate_);
     if (pass.Entered())
-        self->OnResponse(TextOrEmpty(requestId), result, TextOrEmpty(response));
+        self->OnResponse(TextOrEmpty(requestId), ResultCode::FromWindows(result), TextOrEmpty(response));
 }
 
 SdkLoadOptions Integration::Options() const
 {
-    std::lock_guard<CriticalSection> guard(lock_);
+    std::lock_guard<std::recursive_mutex> guard(lock_);
     return options_;
 }
 
-uint32_t Integration::Initialize(const std::string& path, const SdkLoadOptions& options)
+ResultCode Integration::Initialize(const std::string& path, const SdkLoadOptions& options)
 {
     const std::wstring widePath = Utf8ToWideStrict(path);
     if (widePath.empty())
         return ErrorFileNotFound;
 
-    std::lock_guard<CriticalSection> guard(lock_);
+    std::lock_guard<std::recursive_mutex> guard(lock_);
     Uninitialize();
     options_ = options;
 
@@ -72,7 +72,7 @@ uint32_t Integration::Initialize(const std::string& path, const SdkLoadOptions& 
         // A load refused without an error code (the DLL load guard blocks
         // quietly) must not pass for success.
         const DWORD error = GetLastError();
-        return error != 0 ? error : ErrorUnverifiedImage;
+        return error != 0 ? ResultCode::FromWindows(error) : ErrorUnverifiedImage;
     }
 
     getInstance_ = reinterpret_cast<GetInstanceFunction>(
@@ -85,8 +85,8 @@ uint32_t Integration::Initialize(const std::string& path, const SdkLoadOptions& 
     const SdkInitParams params{sizeof(SdkInitParams), options_.configuration.c_str()};
     // What a refusing library leaves in the out-pointer is not an instance.
     ISdkInstance* created = nullptr;
-    const uint32_t status = getInstance_(&created, &params);
-    if (status != 0)
+    const ResultCode status = ResultCode::FromWindows(getInstance_(&created, &params));
+    if (status != result::Success)
         return status;
     if (created == nullptr)
         return ErrorNoInstance;
@@ -96,12 +96,12 @@ uint32_t Integration::Initialize(const std::string& path, const SdkLoadOptions& 
     callbacks_.onResponse = &Integration::ForwardResponse;
     callbackGate_.Open();
     instance_->RegisterCallbacks(&callbacks_, this);
-    return 0;
+    return result::Success;
 }
 
 void Integration::Uninitialize()
 {
-    std::lock_guard<CriticalSection> guard(lock_);
+    std::lock_guard<std::recursive_mutex> guard(lock_);
     if (!library_)
         return;
     if (instance_ != nullptr) {
@@ -117,24 +117,24 @@ void Integration::Uninitialize()
     releaseInstance_ = nullptr;
 }
 
-uint32_t Integration::RequestUnderLock(const std::string& request, std::string& response, uint32_t timeoutMs)
+ResultCode Integration::RequestUnderLock(const std::string& request, std::string& response, uint32_t timeoutMs)
 {
-    std::lock_guard<CriticalSection> guard(lock_);
+    std::lock_guard<std::recursive_mutex> guard(lock_);
     if (instance_ == nullptr)
         return result::NoConnection;
     const char* text = nullptr;
-    const uint32_t status = instance_->Request(request.c_str(), &text, timeoutMs);
-    if (status == 0)
+    const ResultCode status = ResultCode::FromWindows(instance_->Request(request.c_str(), &text, timeoutMs));
+    if (status == result::Success)
         response.assign(TextOrEmpty(text));  // the library owns its text: copy at once
     return status;
 }
 
-uint32_t Integration::PostUnderLock(const std::string& request, const std::string& requestId)
+ResultCode Integration::PostUnderLock(const std::string& request, const std::string& requestId)
 {
-    std::lock_guard<CriticalSection> guard(lock_);
+    std::lock_guard<std::recursive_mutex> guard(lock_);
     if (instance_ == nullptr)
         return result::NoConnection;
-    return instance_->Post(request.c_str(), requestId.c_str());
+    return ResultCode::FromWindows(instance_->Post(request.c_str(), requestId.c_str()));
 }
 
 }  // namespace tesdk

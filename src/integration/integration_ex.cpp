@@ -7,7 +7,7 @@ namespace tesdk {
 
 IntegrationEx::~IntegrationEx() { Shutdown(); }
 
-uint32_t IntegrationEx::Initialize(const std::string& path, const SdkLoadOptions& options)
+ResultCode IntegrationEx::Initialize(const std::string& path, const SdkLoadOptions& options)
 {
     Shutdown();
     {
@@ -15,7 +15,8 @@ uint32_t IntegrationEx::Initialize(const std::string& path, const SdkLoadOptions
         stopping_ = false;
         path_ = path;
         reloadSemaphore_.reset(CreateSemaphoreW(nullptr, 0, LONG_MAX, nullptr));
-        reloadThread_.Start([this](HANDLE stop) { ReloadLoop(stop); });
+        // Without the thread the connection still serves; only its reloads are lost.
+        static_cast<void>(reloadThread_.Start([this](HANDLE stop) { ReloadLoop(stop); }));
     }
     return Integration::Initialize(path, options);
 }
@@ -49,10 +50,11 @@ void IntegrationEx::ReloadLoop(HANDLE stop)
     for (;;) {
         const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
         if (woke == WAIT_OBJECT_0 + 1) {
-            std::lock_guard<CriticalSection> guard(Lock());
+            std::lock_guard<std::recursive_mutex> guard(Lock());
             if (!stopping_) {
                 const SdkLoadOptions options = Options();
-                Integration::Initialize(path_, options);
+                // A failed reload leaves no instance: the next request answers 2250.
+                static_cast<void>(Integration::Initialize(path_, options));
             }
             continue;
         }

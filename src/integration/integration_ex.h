@@ -16,7 +16,7 @@ public:
     ~IntegrationEx() override;
 
     // Starts afresh: stops what runs, starts the reload thread, loads the library.
-    uint32_t Initialize(const std::string& path, const SdkLoadOptions& options);
+    ResultCode Initialize(const std::string& path, const SdkLoadOptions& options);
     // Unloads the library and stops the reload thread. Safe to call twice and
     // from two threads at once.
     void Shutdown();

@@ -33,19 +33,19 @@ std::string WriteRequestDocument(const IntegrationRequest& request)
     return Json::StyledWriter().write(document);
 }
 
-uint32_t Send(cv::tesdk::Integration& connection, const IntegrationRequest& request, IntegrationResponse& response,
-              uint32_t timeoutMs)
+ResultCode Send(cv::tesdk::Integration& connection, const IntegrationRequest& request, IntegrationResponse& response,
+                uint32_t timeoutMs)
 {
     const std::string document = WriteRequestDocument(request);
     std::string answer;
-    const uint32_t status = connection.RequestUnderLock(document, answer, timeoutMs);
-    if (status == 0)
+    const ResultCode status = connection.RequestUnderLock(document, answer, timeoutMs);
+    if (status == result::Success)
         response = ParseResponse(answer);
     return status;
 }
 
-uint32_t PostRequest(cv::tesdk::Integration& connection, const IntegrationRequest& request,
-                     const std::string& requestId)
+ResultCode PostRequest(cv::tesdk::Integration& connection, const IntegrationRequest& request,
+                       const std::string& requestId)
 {
     return connection.PostUnderLock(WriteRequestDocument(request), requestId);
 }

@@ -19,12 +19,12 @@ std::string WriteRequestDocument(const IntegrationRequest& request);
 // caller's response is replaced by the parsed answer (no modules when the
 // answer is not a response document); otherwise it is left untouched and the
 // library's result is returned. Without a connection: 2250, library untouched.
-uint32_t Send(cv::tesdk::Integration& connection, const IntegrationRequest& request, IntegrationResponse& response,
-              uint32_t timeoutMs);
+ResultCode Send(cv::tesdk::Integration& connection, const IntegrationRequest& request, IntegrationResponse& response,
+                uint32_t timeoutMs);
 
 // Posts; the answer comes later to every connection's OnResponse.
-uint32_t PostRequest(cv::tesdk::Integration& connection, const IntegrationRequest& request,
-                     const std::string& requestId);
+ResultCode PostRequest(cv::tesdk::Integration& connection, const IntegrationRequest& request,
+                       const std::string& requestId);
 
 // Any module list that breaks the document's rules empties the whole response.
 IntegrationResponse ParseResponse(const std::string& text);
@@ -34,4 +34,4 @@ const ResponseMethod* FindMethod(const IntegrationResponse& response, std::wstri
                                  std::wstring_view method);
 
 // Asks "Product.Support" "GetState" (5000 ms) whether the support state is `expected`.
-bool IsSupportState(cv::tesdk::Integration& connection, std::wstring_view expected);
+[[nodiscard]] bool IsSupportState(cv::tesdk::Integration& connection, std::wstring_view expected);

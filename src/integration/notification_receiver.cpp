@@ -20,18 +20,18 @@ IntegrationNotificationReceiver::~IntegrationNotificationReceiver()
     Shutdown();
 }
 
-uint32_t IntegrationNotificationReceiver::Start(const std::string& requestId, const cv::StringW& taskId)
+ResultCode IntegrationNotificationReceiver::Start(const std::string& requestId, const cv::StringW& taskId)
 {
     cv::tesdk::SdkLoadOptions options;
     options.requireSignedLibrary = true;
-    const uint32_t status = Initialize(WideToUtf8(TesdkRunner::GetTesdkLocation().view()), options);
-    if (status != 0)
+    const ResultCode status = Initialize(WideToUtf8(TesdkRunner::GetTesdkLocation().view()), options);
+    if (status != result::Success)
         return status;
     std::lock_guard<std::mutex> guard(texts_);
     requestId_ = requestId;
     taskId_ = taskId;
     stopped_ = false;
-    return 0;
+    return result::Success;
 }
 
 void IntegrationNotificationReceiver::OnNotification(std::string_view name, std::string_view data)
@@ -51,7 +51,7 @@ void IntegrationNotificationReceiver::OnNotification(std::string_view name, std:
     SetEvent(arrivalHandles_[PolicyArrived]);
 }
 
-void IntegrationNotificationReceiver::OnResponse(std::string_view requestId, uint32_t result, std::string_view response)
+void IntegrationNotificationReceiver::OnResponse(std::string_view requestId, ResultCode result, std::string_view response)
 {
     std::lock_guard<std::mutex> guard(texts_);
     if (requestId != requestId_)
@@ -67,7 +67,7 @@ void IntegrationNotificationReceiver::ResetArrivals()
     ResetEvent(arrivalHandles_[ResponseArrived]);
 }
 
-uint32_t IntegrationNotificationReceiver::ResponseResult() const
+ResultCode IntegrationNotificationReceiver::ResponseResult() const
 {
     std::lock_guard<std::mutex> guard(texts_);
     return responseResult_;

@@ -21,17 +21,17 @@ public:
     // Opens the connection (registering the callbacks before the caller
     // posts anything), then keeps the identifiers to match. Returns the
     // connection's result; on failure nothing is stored.
-    uint32_t Start(const std::string& requestId, const cv::StringW& taskId);
+    ResultCode Start(const std::string& requestId, const cv::StringW& taskId);
 
     void OnNotification(std::string_view name, std::string_view data) override;
-    void OnResponse(std::string_view requestId, uint32_t result, std::string_view response) override;
+    void OnResponse(std::string_view requestId, ResultCode result, std::string_view response) override;
 
     // Manual-reset events: [PolicyArrived], [ResponseArrived].
     const HANDLE* ArrivalEvents() const { return arrivalHandles_; }
     void ResetArrivals();
 
     // Read after the arrival events have been seen set.
-    uint32_t ResponseResult() const;
+    ResultCode ResponseResult() const;
     std::string ResponseText() const;
     std::string PolicyText() const;
 
@@ -42,7 +42,7 @@ private:
     HANDLE arrivalHandles_[2] = {nullptr, nullptr};
     std::string requestId_;
     cv::StringW taskId_;
-    uint32_t responseResult_ = 0;
+    ResultCode responseResult_ = result::Success;
     std::string responseText_;
     std::string policyText_;
     // The callbacks run on the library's threads; the texts are guarded so a

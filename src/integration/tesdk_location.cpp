@@ -55,7 +55,7 @@ cv::StringW TesdkRunner::GetTesdkLocation()
     return cv::StringW(path + LibraryFileName);
 }
 
-uint32_t TesdkRunner::Start()
+ResultCode TesdkRunner::Start()
 {
     cv::tesdk::SdkLoadOptions options;
     options.requireSignedLibrary = true;

@@ -12,5 +12,5 @@ public:
     static cv::StringW GetTesdkLocation();
 
     // Finds the library, loads it (signed library required) and connects.
-    uint32_t Start();
+    ResultCode Start();
 };

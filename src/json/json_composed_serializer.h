@@ -69,7 +69,7 @@ public:
     // accepted (traced; `out` then holds the reset value: 0, false, empty,
     // null, the enumeration's zero).
     template <class T>
-    static bool LoadField(const Json::Value* context, std::string_view key, T& out);
+    [[nodiscard]] static bool LoadField(const Json::Value* context, std::string_view key, T& out);
 
     // True when `context` is an object whose member `member` is not null.
     static bool IsPresent(const Json::Value* context, std::string_view member);
@@ -79,14 +79,14 @@ public:
     // required fields fail. Fields load in declared order and the first
     // failure stops the load; later fields keep their previous values.
     template <class Record>
-    static bool LoadRecord(const Json::Value* parent, std::string_view key, Record& out);
+    [[nodiscard]] static bool LoadRecord(const Json::Value* parent, std::string_view key, Record& out);
 
     // Loads the array at `key` below `parent` element by element ("key[i]").
     // Any failing element leaves the list empty. An empty array succeeds.
     template <class T>
-    static bool LoadList(const Json::Value* parent, std::string_view key, std::vector<T>& out);
+    [[nodiscard]] static bool LoadList(const Json::Value* parent, std::string_view key, std::vector<T>& out);
     template <class T>
-    static bool LoadList(const Json::Value* parent, std::string_view key, cv::List<T>& out);
+    [[nodiscard]] static bool LoadList(const Json::Value* parent, std::string_view key, cv::List<T>& out);
 
     // Writes an array at `key` below `parent`, one element per call:
     // {"@name": name as UTF-8, "input": a copy of params}.

@@ -15,4 +15,4 @@ constexpr size_t MaxJsonNesting = 256;
 // allowed and collected, no trailing commas, anything after the first value
 // ignored). False, with `out` null, when the text is not JSON or nests
 // deeper than MaxJsonNesting; the parser's exceptions never leave here.
-bool ParseJsonDocument(std::string_view text, Json::Value& out);
+[[nodiscard]] bool ParseJsonDocument(std::string_view text, Json::Value& out);

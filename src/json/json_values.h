@@ -18,19 +18,19 @@
 #include <string_view>
 
 // int, else unsigned int (its 32 bits).
-bool GetInt32(int32_t& out, const Json::Value& root, std::string_view path);
+[[nodiscard]] bool GetInt32(int32_t& out, const Json::Value& root, std::string_view path);
 // bool, else int or unsigned int (non-zero is true).
-bool GetBool(bool& out, const Json::Value& root, std::string_view path);
+[[nodiscard]] bool GetBool(bool& out, const Json::Value& root, std::string_view path);
 // unsigned 64-bit only.
-bool GetUInt64(uint64_t& out, const Json::Value& root, std::string_view path);
+[[nodiscard]] bool GetUInt64(uint64_t& out, const Json::Value& root, std::string_view path);
 // signed 64-bit, else unsigned 64-bit (its 64 bits).
-bool GetInt64(int64_t& out, const Json::Value& root, std::string_view path);
+[[nodiscard]] bool GetInt64(int64_t& out, const Json::Value& root, std::string_view path);
 // string, else int or unsigned int as decimal text.
-bool GetUtf8String(std::string& out, const Json::Value& root, std::string_view path);
-bool GetUtf8String(cv::StringA& out, const Json::Value& root, std::string_view path);
+[[nodiscard]] bool GetUtf8String(std::string& out, const Json::Value& root, std::string_view path);
+[[nodiscard]] bool GetUtf8String(cv::StringA& out, const Json::Value& root, std::string_view path);
 // As GetUtf8String, converted to UTF-16 (invalid bytes become U+FFFD).
-bool GetWideString(std::wstring& out, const Json::Value& root, std::string_view path);
-bool GetWideString(cv::StringW& out, const Json::Value& root, std::string_view path);
+[[nodiscard]] bool GetWideString(std::wstring& out, const Json::Value& root, std::string_view path);
+[[nodiscard]] bool GetWideString(cv::StringW& out, const Json::Value& root, std::string_view path);
 
 bool SetUtf8String(Json::Value& root, std::string_view path, std::string_view value);
 bool SetWideString(Json::Value& root, std::string_view path, std::wstring_view value);

@@ -37,15 +37,13 @@ public:
 
     bool PollProgress() override
     {
-        if (Send(runner_, progressRequest_, progressResponse_, QueryLimitMs) != 0)
-            return false;
-        return ProgressIsHealthy(progressResponse_);
+        return ProgressIsHealthy(AskAgent(runner_, progressRequest_, QueryLimitMs));
     }
 
     void PostStop() override
     {
         // Whether the agent takes the stop or not, the command ends as cancelled.
-        PostRequest(runner_, BuildStopScanTaskRequest(taskId_), requestId_);
+        static_cast<void>(PostRequest(runner_, BuildStopScanTaskRequest(taskId_), requestId_));
     }
 
 private:
@@ -55,7 +53,6 @@ private:
     std::wstring taskId_;
     std::string requestId_;
     IntegrationRequest progressRequest_;
-    IntegrationResponse progressResponse_;  // overwritten by every poll
 };
 
 }  // namespace
@@ -95,16 +92,16 @@ ResultCode CommandScan::Execute(const ArgumentTokens& args)
     return RunScan(BuildRunScanTaskRequest(task));
 }
 
-int CommandScan::RunScan(const IntegrationRequest& runRequest)
+ResultCode CommandScan::RunScan(const IntegrationRequest& runRequest)
 {
     const std::string requestId = WideToUtf8(taskId_);
     // Listening before the post, so neither arrival can be missed.
-    if (receiver_.Start(requestId, cv::StringW(taskId_)) != 0) {
+    if (receiver_.Start(requestId, cv::StringW(taskId_)) != result::Success) {
         receiver_.Shutdown();
         console::WriteLine(L"Failed to connect! ");
         return result::NoConnection;
     }
-    if (PostRequest(*Runner(), runRequest, requestId) != 0) {
+    if (PostRequest(*Runner(), runRequest, requestId) != result::Success) {
         console::WriteLine(L"Excute command failed! ");
         EndListening();
         return ErrorScanIncomplete;
@@ -112,7 +109,7 @@ int CommandScan::RunScan(const IntegrationRequest& runRequest)
 
     AgentScanPort port(*Runner(), receiver_, wait_, taskId_);
     const ScanWaitEnd end = WaitForScanEnd(port, interrupted_, receiver_.Stopped());
-    int code;
+    ResultCode code;
     if (end == ScanWaitEnd::Finished) {
         code = ReportFinished();
     } else {
@@ -121,12 +118,12 @@ int CommandScan::RunScan(const IntegrationRequest& runRequest)
         code = result::Cancelled;
     }
     EndListening();
-    return interrupted_.load() ? result::Cancelled : code;
+    return interrupted_.load() ? ResultCode(result::Cancelled) : code;
 }
 
-int CommandScan::ReportFinished()
+ResultCode CommandScan::ReportFinished()
 {
-    const int code = static_cast<int>(receiver_.ResponseResult());
+    const ResultCode code = receiver_.ResponseResult();
     ScanSummary summary;
     if (!BuildScanSummary(receiver_.PolicyText(), receiver_.ResponseText(), summary)) {
         console::WriteLine(L"error: " + std::to_wstring(ErrorScanIncomplete));

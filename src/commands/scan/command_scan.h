@@ -29,9 +29,9 @@ public:
 private:
     // From the receiver's start to the result; the receiver is closed again
     // on every way out.
-    int RunScan(const IntegrationRequest& runRequest);
+    ResultCode RunScan(const IntegrationRequest& runRequest);
     // The summary of a finished scan, or "error: 1359" when it is incomplete.
-    int ReportFinished();
+    ResultCode ReportFinished();
     void EndListening();
 
     IntegrationNotificationReceiver receiver_;

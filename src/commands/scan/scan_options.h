@@ -9,4 +9,4 @@
 // in a fixed order and the first wrong one is reported on the console and
 // ends the parse. Only the first value of an option counts. False means bad
 // arguments; `task` may then be partly filled.
-bool ParseScanOptions(const ArgumentTokens& args, ScanTask& task);
+[[nodiscard]] bool ParseScanOptions(const ArgumentTokens& args, ScanTask& task);

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr char ScanModule[] = "FileScan.OnDemand";
-
 struct ScanProgress {
     int32_t progressError = 0;
 };
@@ -24,7 +22,7 @@ struct JsonRecord<ScanProgress> {
 
 IntegrationRequest BuildScanProgressRequest(const std::wstring& taskId)
 {
-    IntegrationRequest request = BuildRequest(ScanModule, "GetScanProgress");
+    IntegrationRequest request = BuildRequest(scan_request::Module, scan_request::Progress);
     Json::Value& params = request.modules.front().methods.front().params;
     if (Json::Value* task = FindPath(&params, "tasks[0]", PathMode::Create)) {
         SetUtf8String(*task, "userSid", "");
@@ -35,21 +33,20 @@ IntegrationRequest BuildScanProgressRequest(const std::wstring& taskId)
 
 IntegrationRequest BuildStopScanTaskRequest(const std::wstring& taskId)
 {
-    IntegrationRequest request = BuildRequest(ScanModule, "StopScanTask");
+    IntegrationRequest request = BuildRequest(scan_request::Module, scan_request::Stop);
     Json::Value& params = request.modules.front().methods.front().params;
     SetUtf8String(params, "userSid", "");
     SetWideString(params, "taskId", taskId);
     return request;
 }
 
-bool ProgressIsHealthy(const IntegrationResponse& response)
+bool ProgressIsHealthy(const AgentReply& reply)
 {
-    const ResponseMethod* method = FindMethod(response, L"FileScan.OnDemand", L"GetScanProgress");
-    if (method == nullptr || method->error != 0)
+    if (reply.MethodCode() != result::Success)
         return false;
     // An entry that does not say otherwise reports no error.
     ScanProgress progress;
-    if (!JsonComposedSerializer::LoadRecord(&method->output, "progress[0]", progress))
+    if (!JsonComposedSerializer::LoadRecord(&reply.Answer().output, "progress[0]", progress))
         return true;
     return progress.progressError == 0;
 }

@@ -1,5 +1,7 @@
 #include "commands/scan/scan_summary.h"
 
+#include "commands/scan/scan_requests.h"
+#include "integration/agent_request.h"
 #include "integration/integration_session.h"
 #include "json/json_composed_serializer.h"
 #include "json/json_document.h"
@@ -51,12 +53,13 @@ bool ReadPolicyEvent(const std::string& policyText, ScanSummary& summary)
 
 bool ReadRunScanTaskResponse(const std::string& responseText, ScanSummary& summary)
 {
-    const IntegrationResponse response = ParseResponse(responseText);
-    const ResponseMethod* method = FindMethod(response, L"FileScan.OnDemand", L"RunScanTask");
-    if (method == nullptr || method->error != 0)
+    // The post's answer, read as the answer to a "RunScanTask" request.
+    const AgentReply reply =
+        ReadAgentReply(BuildRequest(scan_request::Module, scan_request::Run), ParseResponse(responseText));
+    if (reply.MethodCode() != result::Success)
         return false;
     NotScannedCounts counts;
-    if (!JsonComposedSerializer::LoadRecord(&method->output, "scanSummary", counts))
+    if (!JsonComposedSerializer::LoadRecord(&reply.Answer().output, "scanSummary", counts))
         return false;
     summary.notScanned = counts.ioErrors + counts.archiveBombs + counts.archivePasswordProtected;
     return true;

@@ -17,7 +17,7 @@ struct ScanSummary {
 // event, `responseText` the response document of the post. False at the
 // first value that is missing or of the wrong kind, or when the response
 // holds no successful "RunScanTask" result.
-bool BuildScanSummary(const std::string& policyText, const std::string& responseText, ScanSummary& summary);
+[[nodiscard]] bool BuildScanSummary(const std::string& policyText, const std::string& responseText, ScanSummary& summary);
 
 // "finished", "aborted", "stopped", or empty for any other status.
 const wchar_t* RunStatusText(int32_t runStatus);

@@ -1,5 +1,6 @@
 #include "commands/scan/scan_task_document.h"
 
+#include "commands/scan/scan_requests.h"
 #include "integration/integration_session.h"
 #include "json/json_path.h"
 #include "json/json_values.h"
@@ -129,7 +130,7 @@ void WriteScanTaskDocument(Json::Value& params, const std::string& basePath, con
 
 IntegrationRequest BuildRunScanTaskRequest(const ScanTask& task)
 {
-    IntegrationRequest request = BuildRequest("FileScan.OnDemand", "RunScanTask");
+    IntegrationRequest request = BuildRequest(scan_request::Module, scan_request::Run);
     Json::Value& params = request.modules.front().methods.front().params;
 
     SetBool(params, "runCustomTask", true);

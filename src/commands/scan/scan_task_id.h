@@ -10,4 +10,4 @@
 std::wstring FormatTaskId(const GUID& guid);
 
 // False when no GUID could be made; `taskId` is then left as it was.
-bool NewTaskId(std::wstring& taskId);
+[[nodiscard]] bool NewTaskId(std::wstring& taskId);

@@ -35,7 +35,7 @@ int wmain(int argc, wchar_t** argv)
     int exitCode;
     {
         Product::InstanceControl::Observer observer(Product::InstanceControl::ConsoleEventName, &InterruptCallback);
-        exitCode = static_cast<int>(SharedRunner.Start());
+        exitCode = SharedRunner.Start();
         if (exitCode == 0) {
             ConsoleCommands commands(&SharedRunner);
             commands.RegisterAll();

@@ -28,6 +28,6 @@ struct GuardOptions {
 };
 
 // False for the refused combination of report and block mode.
-bool DecodeGuardOptions(uint32_t word, GuardOptions& options);
+[[nodiscard]] bool DecodeGuardOptions(uint32_t word, GuardOptions& options);
 
 }  // namespace dllguard

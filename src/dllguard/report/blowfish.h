@@ -28,6 +28,6 @@ private:
 
 // Refuse (false) a text that is empty or not a multiple of 8 bytes long.
 bool EncipherCbc(const Blowfish& cipher, std::string_view plain, std::string& enciphered);
-bool DecipherCbc(const Blowfish& cipher, std::string_view enciphered, std::string& plain);
+[[nodiscard]] bool DecipherCbc(const Blowfish& cipher, std::string_view enciphered, std::string& plain);
 
 }  // namespace dllguard

@@ -105,7 +105,8 @@ std::vector<ReportRecord> ParseReport(std::string_view content)
             break;
         } else {
             std::string text;
-            DecipherCbc(ReportCipher(), content.substr(0, record.length), text);
+            // The length is a whole number of blocks here: the deciphering cannot refuse.
+            static_cast<void>(DecipherCbc(ReportCipher(), content.substr(0, record.length), text));
             if (!SplitFields(text, record.event, record.problem)) {
                 record.status = RecordStatus::Corrupt;
                 record.event = DllProtectInfo();

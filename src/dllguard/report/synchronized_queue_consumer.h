@@ -19,7 +19,7 @@ public:
     SynchronizedQueueConsumer& operator=(const SynchronizedQueueConsumer&) = delete;
 
     // Starts the consumer thread; false when it cannot be created.
-    bool Start();
+    [[nodiscard]] bool Start();
     void Push(const DllProtectInfo& event);
     // Hands over what is queued, then ends and joins the consumer thread.
     void Stop();

@@ -130,7 +130,7 @@ TEST_F(ConnectionTest, OtherEventsDoNotReload)
     IntegrationEx connection;
     ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), 0u);
     std::string response;
-    connection.RequestUnderLock(GetStatusRequest, response, 5000);
+    ASSERT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), 0u);
     ASSERT_TRUE(agent.WaitForEntries("notification", 2));
     Sleep(300);
     EXPECT_EQ(agent.LogEntries("instance_created").size(), 1u);

@@ -201,7 +201,7 @@ protected:
             return array;
         }
         Json::Value scalar;
-        ParseJsonDocument(scalars[Pick(std::size(scalars))], scalar);
+        EXPECT_TRUE(ParseJsonDocument(scalars[Pick(std::size(scalars))], scalar));
         return scalar;
     }
 
@@ -332,7 +332,7 @@ TEST_F(RandomInputTest, LookupsAndLoadersStayConsistent)
             CheckGetters(document, path);
 
             Scenario scenario;
-            JsonComposedSerializer::LoadRecord(&document, path, scenario);
+            static_cast<void>(JsonComposedSerializer::LoadRecord(&document, path, scenario));
             // A failed list is empty; without a key it is not touched at all.
             const size_t untouched = path.empty() ? 1 : 0;
             std::vector<Scenario> scenarios{Scenario{}};

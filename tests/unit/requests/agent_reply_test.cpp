@@ -1,4 +1,5 @@
 #include "integration/agent_request.h"
+#include "integration/integration_session.h"
 
 #include <gtest/gtest.h>
 
@@ -41,4 +42,29 @@ TEST(AgentReply, CodesOfTheUsualReading)
         EXPECT_EQ(reply.Code(), c.code) << c.what;
         EXPECT_EQ(reply.MethodCode(), c.methodCode) << c.what;
     }
+}
+
+TEST(AgentReply, ReadsEachMethodOfTheRequestUnderItsOwnNames)
+{
+    IntegrationRequest request = BuildRequest("Scan.Module", "First");
+    RequestMethod second;
+    second.name = cv::StringW(L"Second");
+    request.modules.front().methods.push_back(second);
+
+    // The second method's answer comes first and an unasked one is ignored.
+    const AgentReply reply = ReadAgentReply(request, ParseResponse(R"({"response":{"data":{
+        "Scan.Module":[{"@name":"Other","error":9},{"@name":"Second","error":4},
+                       {"@name":"First","error":0,"output":{"n":1}}]}}})"));
+    ASSERT_EQ(reply.methods.size(), 2u);
+    EXPECT_TRUE(reply.methods[0].answered);
+    EXPECT_EQ(reply.methods[0].output["n"], 1);
+    EXPECT_TRUE(reply.methods[1].answered);
+    EXPECT_EQ(reply.methods[1].error, 4);
+    EXPECT_EQ(reply.MethodCode(), 0);
+
+    const AgentReply missing = ReadAgentReply(request, ParseResponse(R"({"response":{"data":{
+        "Scan.Module":[{"@name":"First","error":0}]}}})"));
+    ASSERT_EQ(missing.methods.size(), 2u);
+    EXPECT_FALSE(missing.methods[1].answered);
+    EXPECT_EQ(missing.Code(), 1627);
 }

@@ -363,7 +363,7 @@ TEST_F(SupportCommandTest, ListeningConnectionReadsTheRunnersOptionsUnderItsLock
     CommandAbortSession command(&lockable, Sleeper(0));
 
     RunOutcome outcome{};
-    std::unique_lock<CriticalSection> held(lockable.Lock());
+    std::unique_lock<std::recursive_mutex> held(lockable.Lock());
     std::thread run([&] { outcome = Run(command, {}); });
     Sleep(300);
     EXPECT_EQ(agent.LogEntries("instance_created").size(), 1u) << "opened while the runner was locked";
