@@ -4,7 +4,7 @@
 #include "log_test_support.h"
 
 #include "commands/support/command_get_history.h"
-#include "console/entry/command_run.h"
+#include "entry/command_run.h"
 #include "base/logging.h"
 #include "base/text_conversion.h"
 
