@@ -2,7 +2,7 @@
 // A request to the agent's modules and the agent's response, in memory. The
 // documents they travel as are written and read by the integration session
 // through JsonComposedSerializer.
-#include "integration/boundary/cv_string.h"
+#include "boundary/cv_string.h"
 
 #include <json/value.h>
 

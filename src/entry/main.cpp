@@ -1,9 +1,9 @@
 // Product.Console: the command-line console of the agent.
-#include "console/entry/command_table.h"
+#include "entry/command_table.h"
 #include "console/crash_handler.h"
 #include "console/instance_observer.h"
-#include "console/entry/interrupts.h"
-#include "console/entry/shell.h"
+#include "entry/interrupts.h"
+#include "entry/shell.h"
 #include "dllguard/startup/guard_startup.h"
 #include "integration/tesdk_runner.h"
 

@@ -1,7 +1,7 @@
-#include "console/entry/shell.h"
+#include "entry/shell.h"
 
 #include "console/command_line.h"
-#include "console/entry/command_run.h"
+#include "entry/command_run.h"
 #include "console/console_input.h"
 #include "base/console_output.h"
 #include "base/result_codes.h"

@@ -4,7 +4,7 @@
 // "FileScan.OnDemand.ScanLog.Policy" event of a task (matched by task
 // identifier), stores what arrives and signals one event per kind. Nothing is
 // sent through it.
-#include "integration/boundary/cv_string.h"
+#include "boundary/cv_string.h"
 #include "integration/integration_ex.h"
 
 #include <atomic>

@@ -8,7 +8,7 @@
 #include "console/command.h"
 #include "integration/agent_request.h"
 #include "integration/integration_ex.h"
-#include "integration/boundary/integration_types.h"
+#include "boundary/integration_types.h"
 
 #include <cstdint>
 #include <vector>
