@@ -29,7 +29,7 @@ function(_layer_check target may_use own_layer)
   list(JOIN may_use "," layers)
   foreach(lang C CXX)
     set_property(TARGET ${target} PROPERTY ${lang}_COMPILER_LAUNCHER
-      ${PRODUCT_CHECK_PYTHON} ${PRODUCT_LAYER_CHECK} ${target} ${PRODUCT_LAYER_SOURCE_DIR} "${layers}" "${own_layer}"
+      ${PRODUCT_CHECK_PYTHON} -S -E ${PRODUCT_LAYER_CHECK} ${target} ${PRODUCT_LAYER_SOURCE_DIR} "${layers}" "${own_layer}"
       -- ${PRODUCT_COMPILER_LAUNCHER_${lang}})
   endforeach()
   set_property(TARGET ${target} PROPERTY PRODUCT_LAYER_CHECKED TRUE)

@@ -48,6 +48,22 @@ def dependencies(depfile):
     return []
 
 
+def resolver():
+    """realpath for many files in few folders: each folder is resolved once
+    (as spelled, so that "link/../x" goes where the system goes), and only a
+    file that is itself a link is resolved whole."""
+    folders = {}
+
+    def resolve(path):
+        folder, name = os.path.split(path)
+        real = folders.get(folder)
+        if real is None:
+            real = folders[folder] = os.path.realpath(folder or ".")
+        full = os.path.join(real, name)
+        return os.path.realpath(full) if os.path.islink(full) else full
+    return resolve
+
+
 def layer_of(path, src):
     """The layer (top folder of src) that holds `path`; "" for a file of src
     itself; None outside src."""
@@ -72,7 +88,8 @@ def main():
     if depfile is None:
         faults.append("the compile writes no dependency file (-MF) to check")
     else:
-        read = [os.path.realpath(path) for path in dependencies(depfile)]
+        resolve = resolver()
+        read = [resolve(path) for path in dependencies(depfile)]
         if own and source is not None:
             home = layer_of(os.path.realpath(source), src)
             if home is not None and home != own:
