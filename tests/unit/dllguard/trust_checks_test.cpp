@@ -65,6 +65,15 @@ protected:
         return path;
     }
 
+    // The signer of one of the build's signed copies of the test library.
+    static dllguard::SignerCertificate SignerOf(const wchar_t* name)
+    {
+        dllguard::SignerCertificate signer;
+        EXPECT_TRUE(dllguard::VerifyEmbeddedSignature(TestBinaryFolder() + L"\\" + name, signer));
+        EXPECT_TRUE(signer.Present());
+        return signer;
+    }
+
     TempFolder folder_;
     std::wstring windows_, system32_, programFiles_, agent_, other_, outside_, temp_, windowsTemp_, machineKeys_;
 };
@@ -121,10 +130,7 @@ TEST_F(TrustChecksTest, TrustDecisionsAreTraced)
     dllguard::trace::Tracer tracer(environment);
     dllguard::trace::Tracer* previous = dllguard::trace::ReplaceTracerForTesting(&tracer);
 
-    dllguard::SignerCertificate a, b;
-    ASSERT_TRUE(dllguard::VerifyEmbeddedSignature(TestBinaryFolder() + L"\\" + kSignedLibrary, a));
-    ASSERT_TRUE(dllguard::VerifyEmbeddedSignature(TestBinaryFolder() + L"\\" + kSignedByB, b));
-    const dllguard::SignerCertificate none;
+    const dllguard::SignerCertificate a = SignerOf(kSignedLibrary), b = SignerOf(kSignedByB), none;
     const std::wstring byA = PlaceLibrary(temp_, kSignedLibrary, L"a.dll");
     const std::wstring byB = PlaceLibrary(temp_, kSignedByB, L"b.dll");
 
@@ -333,10 +339,7 @@ TEST_F(TrustChecksTest, SignerOfASignatureIsItsCertificate)
 // the executable's own signer passes; with an unsigned executable none does.
 TEST_F(TrustChecksTest, PinnedPublisherIsTheOnlySignatureThatPasses)
 {
-    dllguard::SignerCertificate a, b;
-    ASSERT_TRUE(dllguard::VerifyEmbeddedSignature(TestBinaryFolder() + L"\\" + kSignedLibrary, a));
-    ASSERT_TRUE(dllguard::VerifyEmbeddedSignature(TestBinaryFolder() + L"\\" + kSignedByB, b));
-    const dllguard::SignerCertificate unsignedExecutable;
+    const dllguard::SignerCertificate a = SignerOf(kSignedLibrary), unsignedExecutable;
     const std::wstring byA = PlaceLibrary(temp_, kSignedLibrary, L"a.dll");
     const std::wstring byB = PlaceLibrary(temp_, kSignedByB, L"b.dll");
     const std::wstring unsignedLibrary = PlaceLibrary(temp_);

@@ -15,14 +15,6 @@
 
 namespace {
 
-std::wstring BesideTest(const wchar_t* name)
-{
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L"\\/") + 1) + name;
-}
-
 // Everything the library delivered to the connection, in order.
 class Recording final : public cv::tesdk::Integration {
 public:
