@@ -32,6 +32,17 @@ struct TrustFunctions {
     // crypt32 comes with wintrust.
     HashCertificateFunction hashCertificate =
         SystemLibraryFunction<HashCertificateFunction>(L"crypt32.dll", "CryptHashCertificate2");
+
+    // The first use is the guard's start, not a check under the loader lock:
+    // whatever the hash needs is loaded now.
+    TrustFunctions()
+    {
+        const BYTE nothing = 0;
+        BYTE hash[32];
+        DWORD size = sizeof hash;
+        if (hashCertificate)
+            hashCertificate(L"SHA256", 0, nullptr, &nothing, sizeof nothing, hash, &size);
+    }
 };
 
 const TrustFunctions& Functions()

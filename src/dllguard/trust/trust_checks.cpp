@@ -35,11 +35,25 @@ std::wstring PlainFormOfMappedPath(const std::wstring& path)
     return LongPathForm(plain);
 }
 
+// The directories in their long form, as canonical names spell them (an
+// executable started by a short path reports its directory so).
+GuardDirectories LongForms(GuardDirectories directories)
+{
+    for (std::wstring* directory :
+         {&directories.system32, &directories.windows, &directories.executable, &directories.programFiles}) {
+        const std::wstring longForm = directory->empty() ? std::wstring() : LongPathForm(*directory);
+        if (!longForm.empty())
+            *directory = longForm;
+    }
+    return directories;
+}
+
 }  // namespace
 
 TrustChecks::TrustChecks(GuardDirectories directories, NativeFileApi native, MappedFileNameQuery mappedName)
     : directories_(std::move(directories)),
-      userWritable_(UserWritableFolders(directories_)),
+      places_(LongForms(directories_)),
+      userWritable_(UserWritableFolders(places_)),
       native_(native),
       mappedName_(std::move(mappedName))
 {
@@ -47,7 +61,7 @@ TrustChecks::TrustChecks(GuardDirectories directories, NativeFileApi native, Map
 
 bool TrustChecks::InWindowsDirectories(const std::wstring& path) const
 {
-    if (!LiesWithin(path, directories_.system32) && !LiesWithin(path, directories_.windows))
+    if (!LiesWithin(path, places_.system32) && !LiesWithin(path, places_.windows))
         return false;
     for (const std::wstring& folder : userWritable_) {
         if (PathContinues(path, folder))
@@ -69,7 +83,7 @@ bool TrustChecks::IsTrustedPath(const std::wstring& path) const
         trace::DetailW(kTrustedPath, L"path: {} is TRUSTED. Reason: is in system32 or in windows dir", path);
         return true;
     }
-    if (LiesWithin(path, directories_.executable) && LiesWithin(path, directories_.programFiles)) {
+    if (LiesWithin(path, places_.executable) && LiesWithin(path, places_.programFiles)) {
         trace::DetailW(kTrustedPath, L"path: {} is TRUSTED. Reason: is in exe_dir and file is in programmfiles_dir",
                        path);
         return true;

@@ -53,7 +53,8 @@ private:
     bool InWindowsDirectories(const std::wstring& path) const;
     bool SignaturePasses(const std::wstring& path, const SignatureRule& rule) const;
 
-    GuardDirectories directories_;
+    GuardDirectories directories_;  // as resolved: System32 for bare names, the information text
+    GuardDirectories places_;       // the same in their long form, for the place test
     std::vector<std::wstring> userWritable_;
     NativeFileApi native_;
     MappedFileNameQuery mappedName_;

@@ -33,6 +33,14 @@ bool SamePath(const std::wstring& a, const std::wstring& b)
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
+// The short (8.3) form of an existing path; empty when the system made none.
+std::wstring ShortForm(const std::wstring& path)
+{
+    wchar_t buffer[MAX_PATH];
+    const DWORD length = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(buffer, length);
+}
+
 // A machine in miniature: Windows and System32, Program Files with the
 // agent installed in it, an executable folder outside it, and a temporary folder.
 class TrustChecksTest : public ::testing::Test {
@@ -203,6 +211,7 @@ TEST_F(TrustChecksTest, LibrariesInTrustedPlacesPassWithoutInformation)
     const Case cases[] = {
         {"subdirectory of System32", system32_ + L"\\sub", outside_},
         {"beside an executable under Program Files", agent_, agent_},
+        {"beside an executable started by its short path", agent_, ShortForm(agent_)},
     };
     for (const Case& c : cases) {
         const std::wstring library = PlaceLibrary(c.folder);
@@ -404,13 +413,6 @@ std::wstring DosDeviceOf(const std::wstring& path)
 {
     wchar_t target[MAX_PATH];
     return QueryDosDeviceW(path.substr(0, 2).c_str(), target, MAX_PATH) ? std::wstring(target) : std::wstring();
-}
-
-std::wstring ShortForm(const std::wstring& path)
-{
-    wchar_t buffer[MAX_PATH];
-    const DWORD length = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
-    return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(buffer, length);
 }
 
 std::wstring Upper(std::wstring text)
