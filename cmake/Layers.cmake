@@ -6,10 +6,11 @@
 #   tree that holds nothing but a link named like the layer to the layer's
 #   folder. "<layer>/…" resolves through it, no other folder of src/ does, so
 #   the compiler cannot find a header of a layer that is not linked.
-# - Every compile of a target that uses layers runs through the layer check
+# - Every compile of our code runs through the layer check
 #   (scripts/check_layers.py), which reads the compiler's dependency file and
 #   fails the compile on any file of a layer the target may not use, however
 #   the include was spelled.
+
 # The check starts with every compile: the system's interpreter, not a version
 # manager's wrapper script, which can cost more than the compile itself.
 find_program(PRODUCT_CHECK_PYTHON python3 HINTS /usr/bin REQUIRED)
@@ -23,9 +24,15 @@ set(PRODUCT_COMPILER_LAUNCHER_C "${CMAKE_C_COMPILER_LAUNCHER}")
 set(PRODUCT_COMPILER_LAUNCHER_CXX "${CMAKE_CXX_COMPILER_LAUNCHER}")
 
 # Compiles of `target` go through the layer check: it may read the files of the
-# layers in `may_use`, and, for a layer's own library, its sources must lie in
-# `own_layer`'s folder.
+# layers in `may_use` (added to those of an earlier call), and, for a layer's
+# own library, its sources must lie in `own_layer`'s folder.
 function(_layer_check target may_use own_layer)
+  get_target_property(before ${target} PRODUCT_LAYER_MAY_USE)
+  if(before)
+    list(PREPEND may_use ${before})
+    list(REMOVE_DUPLICATES may_use)
+  endif()
+  set_property(TARGET ${target} PROPERTY PRODUCT_LAYER_MAY_USE ${may_use})
   list(JOIN may_use "," layers)
   foreach(lang C CXX)
     set_property(TARGET ${target} PROPERTY ${lang}_COMPILER_LAUNCHER
