@@ -43,7 +43,8 @@ add_system_import_library(registry_functions api-ms-win-core-registry-l1-1-0.dll
 add_system_import_library(process_token_functions api-ms-win-core-processthreads-l1-1-0.dll
   FUNCTIONS OpenProcessToken)
 add_system_import_library(token_information_functions api-ms-win-security-base-l1-1-0.dll
-  FUNCTIONS GetTokenInformation)
+  FUNCTIONS GetTokenInformation AddAccessAllowedAceEx CreateWellKnownSid InitializeAcl
+            InitializeSecurityDescriptor SetSecurityDescriptorControl SetSecurityDescriptorDacl)
 add_system_import_library(ole32_delayed ole32.dll DELAY FUNCTIONS CoCreateGuid)
 add_system_import_library(winmm_delayed winmm.dll DELAY FUNCTIONS timeGetTime)
 
