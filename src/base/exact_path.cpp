@@ -1,5 +1,6 @@
 #include "base/exact_path.h"
 
+#include "base/module_path.h"
 #include "base/owner_only_security.h"
 
 #include <utility>
@@ -213,31 +214,44 @@ ExactPath::ExactPath(std::wstring_view root, std::wstring_view below)
     levels_ = std::move(levels);
 }
 
+ExactPath ExactPathUnder(std::wstring_view root, std::wstring_view full)
+{
+    while (!root.empty() && IsSeparator(root.back()))
+        root.remove_suffix(1);
+    if (root.empty() || full.size() <= root.size() + 1 || !IsSeparator(full[root.size()]) ||
+        CompareStringOrdinal(root.data(), static_cast<int>(root.size()), full.data(), static_cast<int>(root.size()),
+                             TRUE) != CSTR_EQUAL)
+        return {};
+    return ExactPath(root, full.substr(root.size() + 1));
+}
+
+ExactPath ExactPathInItsFolder(const std::wstring& file) { return ExactPathUnder(FolderOf(file), file); }
+
 const std::wstring& ExactPath::Full() const
 {
     static const std::wstring none;
     return levels_.empty() ? none : levels_.back();
 }
 
-const char* ExactPathProblem(ExactPathStatus status)
+const wchar_t* ExactPathProblem(ExactPathStatus status)
 {
     switch (status) {
     case ExactPathStatus::Exact:
-        return "none";
+        return L"none";
     case ExactPathStatus::NoPath:
-        return "no path";
+        return L"no path";
     case ExactPathStatus::OpenFailed:
-        return "cannot be opened";
+        return L"cannot be opened";
     case ExactPathStatus::Linked:
-        return "its final path is another one (a link on the way)";
+        return L"a link on the way (the final path is another)";
     case ExactPathStatus::ReparsePoint:
-        return "a reparse point";
+        return L"a reparse point";
     case ExactPathStatus::HardLinked:
-        return "a file with more than one name (a hard link)";
+        return L"a file with more than one name";
     case ExactPathStatus::WrongKind:
-        return "a file where a folder belongs, or a folder where the file does";
+        return L"a file where a folder belongs, or a folder where the file does";
     }
-    return "unknown";
+    return L"unknown";
 }
 
 ExactPathOutcome OpenExactFile(const ExactPath& path, const ExactOpen& how, UniqueFile& file)

@@ -47,6 +47,12 @@ private:
     size_t belowRoot_ = 0;
 };
 
+// `full` below `root` (compared without regard to case); empty when it does
+// not lie below it.
+ExactPath ExactPathUnder(std::wstring_view root, std::wstring_view full);
+// A file named by its full path, checked from the folder it is in.
+ExactPath ExactPathInItsFolder(const std::wstring& file);
+
 enum class ExactPathStatus {
     Exact,         // the handle is the file the path names
     NoPath,        // an empty ExactPath
@@ -66,8 +72,8 @@ struct ExactPathOutcome {
     explicit operator bool() const { return status == ExactPathStatus::Exact; }
 };
 
-// A few words for a trace or log line: "a link on the way" and so on.
-const char* ExactPathProblem(ExactPathStatus status);
+// A few words for a trace or log line: "a reparse point" and so on.
+const wchar_t* ExactPathProblem(ExactPathStatus status);
 
 struct ExactOpen {
     DWORD access = GENERIC_READ | GENERIC_WRITE;

@@ -25,9 +25,6 @@ public:
         other = folder.MakeFolder(L"other");
         EXPECT_TRUE(WriteBytes(other + L"\\precious.bin", kPrecious));
     }
-    ~Tree() { RemoveTreeWithLinks(folder.Path()); }
-    Tree(const Tree&) = delete;
-    Tree& operator=(const Tree&) = delete;
 
     ExactPath Path(std::wstring_view below = L"a\\b\\file.log") const { return ExactPath(root, below); }
     // What lies elsewhere: its names and contents, to compare before and after.
@@ -39,7 +36,7 @@ public:
         return seen;
     }
 
-    TempFolder folder;
+    TempFolderWithLinks folder;
     std::wstring root;
     std::wstring other;
 };

@@ -40,6 +40,7 @@ public:
             ++pathAsked;
             return LogFilePath(LogRoot(), L"guard.exe", kStamp);
         };
+        environment.logFile.base = [this] { return folder.Path(); };
         environment.logFile.version = [] { return std::string("9.8.7.6"); };
         environment.logFile.localTime = FixedTime;
         environment.logFile.tickCount = [this] { return tick; };
