@@ -32,6 +32,26 @@ bool SameText(const wchar_t* a, const wchar_t* b, size_t length)
                               CSTR_EQUAL;
 }
 
+// What a handle says of itself. GetFileInformationByHandle would also ask
+// the volume for its serial number, which under Wine is a round trip to the
+// mount manager of about 2 ms.
+struct HandleFacts {
+    DWORD attributes = 0;
+    DWORD links = 0;
+};
+
+bool FactsOf(HANDLE handle, HandleFacts& facts)
+{
+    FILE_BASIC_INFO basic{};
+    FILE_STANDARD_INFO standard{};
+    if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof(basic)) ||
+        !GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof(standard)))
+        return false;
+    facts.attributes = basic.FileAttributes;
+    facts.links = standard.NumberOfLinks;
+    return true;
+}
+
 // Adds attributes to a folder this walk made, through its handle.
 void AddAttributes(HANDLE folder, DWORD attributes)
 {
@@ -68,7 +88,7 @@ private:
     HANDLE OpenFileHandle(const std::wstring& name, DWORD disposition) const
     {
         Announce(name);
-        return CreateFileW(name.c_str(), how_.access, how_.share, nullptr, disposition,
+        return CreateFileW(name.c_str(), how_.access | FILE_READ_ATTRIBUTES, how_.share, nullptr, disposition,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     }
 
@@ -90,10 +110,10 @@ ExactPathOutcome Walk::OpenRoot()
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!root)
         return Failure(ExactPathStatus::OpenFailed, level, GetLastError());
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(root.get(), &info))
+    HandleFacts facts;
+    if (!FactsOf(root.get(), facts))
         return Failure(ExactPathStatus::OpenFailed, level, GetLastError());
-    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (!(facts.attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Failure(ExactPathStatus::WrongKind, level);
     const DWORD length = GetFinalPathNameByHandleW(root.get(), rootFinal_, kFinalRoom, FILE_NAME_NORMALIZED);
     if (length == 0)
@@ -108,12 +128,12 @@ ExactPathOutcome Walk::OpenRoot()
 
 ExactPathOutcome Walk::Check(HANDLE handle, size_t level, bool folder) const
 {
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(handle, &info))
+    HandleFacts facts;
+    if (!FactsOf(handle, facts))
         return Failure(ExactPathStatus::OpenFailed, level, GetLastError());
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+    if (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT)
         return Failure(ExactPathStatus::ReparsePoint, level);
-    if (((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder)
+    if (((facts.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder)
         return Failure(ExactPathStatus::WrongKind, level);
 
     wchar_t final[kFinalRoom];
@@ -126,8 +146,8 @@ ExactPathOutcome Walk::Check(HANDLE handle, size_t level, bool folder) const
         !SameText(final + rootFinalLength_, intended.c_str() + path_.BelowRoot(), below))
         return Failure(ExactPathStatus::Linked, level);
 
-    if (!folder && info.nNumberOfLinks != 1)
-        return Failure(ExactPathStatus::HardLinked, level, 0, info.nNumberOfLinks);
+    if (!folder && facts.links != 1)
+        return Failure(ExactPathStatus::HardLinked, level, 0, facts.links);
     return {};
 }
 
@@ -162,15 +182,21 @@ ExactPathOutcome Walk::OpenFolder(size_t level)
 ExactPathOutcome Walk::OpenFile(size_t level, UniqueFile& file)
 {
     const std::wstring& name = path_.Level(level);
-    UniqueFile opened(OpenFileHandle(name, OPEN_EXISTING));
-    // Made only where nothing is, not even a link that names nothing.
-    if (!opened && GetLastError() == ERROR_FILE_NOT_FOUND && how_.createFile) {
-        opened.reset(OpenFileHandle(name, CREATE_NEW));
-        if (!opened && GetLastError() == ERROR_FILE_EXISTS)  // made meanwhile by another writer
-            opened.reset(OpenFileHandle(name, OPEN_EXISTING));
+    UniqueFile opened;
+    for (int retry = 0;; ++retry) {
+        opened.reset(OpenFileHandle(name, OPEN_EXISTING));
+        // Made only where nothing is, not even a link that names nothing.
+        if (!opened && GetLastError() == ERROR_FILE_NOT_FOUND && how_.createFile) {
+            opened.reset(OpenFileHandle(name, CREATE_NEW));
+            if (!opened && GetLastError() == ERROR_FILE_EXISTS)  // made meanwhile by another writer
+                opened.reset(OpenFileHandle(name, OPEN_EXISTING));
+        }
+        if (opened)
+            break;
+        const DWORD error = GetLastError();
+        if (!how_.retryOpen || !how_.retryOpen(how_.context, error, retry))
+            return Failure(ExactPathStatus::OpenFailed, level, error);
     }
-    if (!opened)
-        return Failure(ExactPathStatus::OpenFailed, level, GetLastError());
     const ExactPathOutcome checked = Check(opened.get(), level, false);
     if (checked)
         file = std::move(opened);

@@ -81,6 +81,9 @@ struct ExactOpen {
     bool createFile = true;       // a missing file is made, never through a link
     bool createFolders = false;   // missing folders are made for the owner alone (OwnerOnlySecurity)
     DWORD newFolderAttributes = 0;  // added to every folder made here
+    // Asked when the file cannot be opened (`error`) for the `retry`-th
+    // time, counting from 0: true to try again, the folders still held.
+    bool (*retryOpen)(void* context, DWORD error, int retry) = nullptr;
     // For tests: called with each path just before it is opened or made.
     void (*beforeOpen)(void* context, const wchar_t* path) = nullptr;
     void* context = nullptr;

@@ -52,7 +52,8 @@ class Console:
         return self.program_data / "CVLogging" / "CstLogs" / "Product.Console.exe"
 
     def run(self):
-        """One command in report mode; its records and its trace logs."""
+        """One command in report mode; the records of the report file (none
+        when it is not a file of its own)."""
         env = {**os.environ, **self.install.env, **REPORT}
         proc = subprocess.run([WINE_RUN, str(BIN_DIR / "with_environment.exe"),
                                "ProgramData=" + windows_path(self.program_data), "--",
@@ -60,7 +61,8 @@ class Console:
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, timeout=120,
                               cwd=self.install.root)
         assert (proc.stdout, proc.returncode) == (b"1.2.3.4", 0), proc
-        return read_report(windows_path(self.report)) if self.report.is_file() else []
+        own = self.report.is_file() and not self.report.is_symlink() and self.report.stat().st_nlink == 1
+        return read_report(windows_path(self.report)) if own else []
 
     def trace_logs(self):
         """Every DLLPROTECT.log under the console's ProgramData."""

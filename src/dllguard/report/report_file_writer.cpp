@@ -11,18 +11,24 @@ namespace {
 
 constexpr char kDump[] = "DumpEventToFile";
 
+// Waits out a writer that holds the file, with the folders on the way held.
+bool RetryWhenShared(void* context, DWORD error, int retry)
+{
+    if (error != ERROR_SHARING_VIOLATION || retry == kOpenRetries)
+        return false;
+    const auto& system = *static_cast<const ReportWriterSystem*>(context);
+    system.sleep(OpenRetryDelay(retry, system.random()));
+    return true;
+}
+
 ExactPathOutcome OpenForAppending(const ExactPath& path, const ReportWriterSystem& system, UniqueFile& file)
 {
     ExactOpen how;
     how.access = GENERIC_READ | GENERIC_WRITE;
     how.share = FILE_SHARE_READ;  // other writers may read meanwhile, never write: records stay whole
-    for (int retry = 0;; ++retry) {
-        const ExactPathOutcome outcome = OpenExactFile(path, how, file);
-        if (outcome.status != ExactPathStatus::OpenFailed || outcome.error != ERROR_SHARING_VIOLATION ||
-            retry == kOpenRetries)
-            return outcome;
-        system.sleep(OpenRetryDelay(system.random()));
-    }
+    how.retryOpen = &RetryWhenShared;
+    how.context = const_cast<ReportWriterSystem*>(&system);
+    return OpenExactFile(path, how, file);
 }
 
 // The level the check stopped at: the file, or a folder on the way.
@@ -49,9 +55,12 @@ bool WriteAll(const ReportWriterSystem& system, HANDLE file, const void* data, D
 
 }  // namespace
 
-DWORD OpenRetryDelay(uint32_t random)
+DWORD OpenRetryDelay(int retry, uint32_t random)
 {
-    return kOpenRetryDelayMs - kOpenRetryJitterMs + random % (2 * kOpenRetryJitterMs + 1);
+    DWORD mean = kOpenRetryDelayMs;
+    for (int doubling = 0; doubling < retry && mean < kOpenRetryMaxDelayMs; ++doubling)
+        mean *= 2;
+    return mean / 2 + (random % 1001) * mean / 1000;
 }
 
 uint32_t RetryRandom()

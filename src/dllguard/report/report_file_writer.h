@@ -16,13 +16,15 @@ namespace dllguard {
 
 constexpr uint64_t kMaxReportSize = 10485760;  // larger files are emptied before the next record
 constexpr int kOpenRetries = 10;               // after a sharing violation
-// Each wait is 10 ms on average, spread over 5 to 15 ms so that writers
-// that met once do not meet again at every retry.
+// The first wait is 10 ms on average; each next one doubles, up to 160 ms.
+// Every wait is drawn between half and one and a half of that, so that
+// writers that met once do not meet again at every retry, and many writers
+// at once (32 consoles) still all get their turn: about 1.1 s in all.
 constexpr DWORD kOpenRetryDelayMs = 10;
-constexpr DWORD kOpenRetryJitterMs = 5;
+constexpr DWORD kOpenRetryMaxDelayMs = 160;
 
-// The wait before a retry for a random number.
-DWORD OpenRetryDelay(uint32_t random);
+// The wait before retry `retry` (from 0) for a random number.
+DWORD OpenRetryDelay(int retry, uint32_t random);
 
 // A number for the next wait; differs between threads and processes that
 // ask at the same moment. Neither allocates nor takes a lock.

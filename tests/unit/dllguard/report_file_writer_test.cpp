@@ -134,23 +134,24 @@ TEST(ReportFileWriterTest, FailedWriteLeavesNoPartialRecord)
 }
 
 // Another writer holds the file without sharing until the waits add up to
-// `heldMs`; each wait is what the draw `random` gives.
+// `heldMs`; each wait is what the draw `random` gives: 500 the mean of each
+// wait (10, 20, 40, 80, then 160 ms: 1110 ms in all), 0 the shortest, 1000
+// the longest.
 TEST(ReportFileWriterTest, SharingViolationIsWaitedOutUpToTenRetries)
 {
     struct Case {
         DWORD heldMs;
         uint32_t random;
-        DWORD wait;
         bool written;
         int sleeps;
     };
     const Case cases[] = {
-        {0, 5, 10, true, 0},
-        {50, 5, 10, true, 5},
-        {100, 5, 10, true, 10},
-        {110, 5, 10, false, 10},  // still held after the last retry: the event is dropped
-        {50, 0, 5, true, 10},     // the shortest waits
-        {110, 10, 15, true, 8},   // the longest
+        {0, 500, true, 0},
+        {40, 500, true, 3},
+        {1110, 500, true, 10},
+        {1120, 500, false, 10},  // still held after the last retry: the event is dropped
+        {40, 0, true, 4},
+        {40, 1000, true, 2},
     };
     for (const Case& c : cases) {
         TempFolder folder;
@@ -164,7 +165,7 @@ TEST(ReportFileWriterTest, SharingViolationIsWaitedOutUpToTenRetries)
         ReportWriterSystem system;
         system.random = [&c] { return c.random; };
         system.sleep = [&](DWORD ms) {
-            EXPECT_EQ(ms, c.wait);
+            EXPECT_EQ(ms, dllguard::OpenRetryDelay(sleeps, c.random));
             ++sleeps;
             slept += ms;
             if (slept >= c.heldMs)
@@ -201,24 +202,28 @@ TEST(ReportFileWriterTest, NoFileNameNoRecord)
 }
 
 // Writers that met at a held file must not meet again at every retry.
-TEST(ReportFileWriterTest, RetryWaitsAreSpreadAroundTenMilliseconds)
+TEST(ReportFileWriterTest, RetryWaitsDoubleAndAreSpreadAtRandom)
 {
     struct Case {
+        int retry;
         uint32_t random;
         DWORD delay;
     };
-    const Case cases[] = {{0, 5}, {5, 10}, {10, 15}, {11, 5}, {0xFFFFFFFF, 5 + 0xFFFFFFFFu % 11}};
+    const Case cases[] = {
+        {0, 0, 5},    {0, 500, 10},  {0, 1000, 15}, {0, 1001, 5},   {1, 500, 20},  {2, 500, 40},
+        {3, 500, 80}, {4, 500, 160}, {9, 500, 160}, {9, 0, 80},     {9, 1000, 240},
+    };
     for (const Case& c : cases)
-        EXPECT_EQ(dllguard::OpenRetryDelay(c.random), c.delay) << c.random;
+        EXPECT_EQ(dllguard::OpenRetryDelay(c.retry, c.random), c.delay) << c.retry << " " << c.random;
 
-    // Two writers drawing at the same time, as two threads of one process.
+    // Two writers drawing their first wait at the same time, as two threads of one process.
     std::vector<DWORD> first, second;
     std::thread other([&] {
         for (int i = 0; i < 500; ++i)
-            second.push_back(dllguard::OpenRetryDelay(dllguard::RetryRandom()));
+            second.push_back(dllguard::OpenRetryDelay(0, dllguard::RetryRandom()));
     });
     for (int i = 0; i < 500; ++i)
-        first.push_back(dllguard::OpenRetryDelay(dllguard::RetryRandom()));
+        first.push_back(dllguard::OpenRetryDelay(0, dllguard::RetryRandom()));
     other.join();
     EXPECT_NE(first, second);
     std::vector<DWORD> all = first;
