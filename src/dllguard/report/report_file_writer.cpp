@@ -60,7 +60,8 @@ DWORD OpenRetryDelay(int retry, uint32_t random)
     DWORD mean = kOpenRetryDelayMs;
     for (int doubling = 0; doubling < retry && mean < kOpenRetryMaxDelayMs; ++doubling)
         mean *= 2;
-    return mean / 2 + (random % 1001) * mean / 1000;
+    // Scaled rather than reduced modulo: every wait in the range is as likely.
+    return mean / 2 + static_cast<DWORD>((uint64_t(random) * (mean + 1)) >> 32);
 }
 
 uint32_t RetryRandom()

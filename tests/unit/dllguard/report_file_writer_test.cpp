@@ -133,10 +133,13 @@ TEST(ReportFileWriterTest, FailedWriteLeavesNoPartialRecord)
     }
 }
 
+constexpr uint32_t kMiddle = 0x80000000u;
+constexpr uint32_t kTop = 0xFFFFFFFFu;
+
 // Another writer holds the file without sharing until the waits add up to
-// `heldMs`; each wait is what the draw `random` gives: 500 the mean of each
-// wait (10, 20, 40, 80, then 160 ms: 1110 ms in all), 0 the shortest, 1000
-// the longest.
+// `heldMs`; each wait is what the draw `random` gives: kMiddle the mean of
+// each wait (10, 20, 40, 80, then 160 ms: 1110 ms in all), 0 the shortest,
+// kTop the longest.
 TEST(ReportFileWriterTest, SharingViolationIsWaitedOutUpToTenRetries)
 {
     struct Case {
@@ -146,12 +149,12 @@ TEST(ReportFileWriterTest, SharingViolationIsWaitedOutUpToTenRetries)
         int sleeps;
     };
     const Case cases[] = {
-        {0, 500, true, 0},
-        {40, 500, true, 3},
-        {1110, 500, true, 10},
-        {1120, 500, false, 10},  // still held after the last retry: the event is dropped
+        {0, kMiddle, true, 0},
+        {40, kMiddle, true, 3},
+        {1110, kMiddle, true, 10},
+        {1120, kMiddle, false, 10},  // still held after the last retry: the event is dropped
         {40, 0, true, 4},
-        {40, 1000, true, 2},
+        {40, kTop, true, 2},
     };
     for (const Case& c : cases) {
         TempFolder folder;
@@ -210,8 +213,8 @@ TEST(ReportFileWriterTest, RetryWaitsDoubleAndAreSpreadAtRandom)
         DWORD delay;
     };
     const Case cases[] = {
-        {0, 0, 5},    {0, 500, 10},  {0, 1000, 15}, {0, 1001, 5},   {1, 500, 20},  {2, 500, 40},
-        {3, 500, 80}, {4, 500, 160}, {9, 500, 160}, {9, 0, 80},     {9, 1000, 240},
+        {0, 0, 5},          {0, kMiddle, 10}, {0, kTop, 15},      {1, kMiddle, 20}, {2, kMiddle, 40},
+        {3, kMiddle, 80},   {4, kMiddle, 160}, {9, kMiddle, 160}, {9, 0, 80},       {9, kTop, 240},
     };
     for (const Case& c : cases)
         EXPECT_EQ(dllguard::OpenRetryDelay(c.retry, c.random), c.delay) << c.retry << " " << c.random;
