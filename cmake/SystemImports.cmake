@@ -3,9 +3,9 @@
 # imports itself; shlwapi.dll, ole32.dll and winmm.dll each bring user32.dll
 # and gdi32.dll along, which is most of a start of the console. So:
 #
-# - the shell path helpers, the version-resource functions and the registry
-#   and token functions come from their API sets, which the system serves
-#   from kernelbase.dll, loaded in every process anyway (shlwapi.dll,
+# - the shell path helpers, the version-resource functions and the registry,
+#   token and security-descriptor functions come from their API sets, which
+#   the system serves from kernelbase.dll, loaded in every process anyway (shlwapi.dll,
 #   version.dll and advapi32.dll only forward them there);
 # - ole32.dll (scan task identifiers) and winmm.dll (function timing of the
 #   diagnostics log) are delay-loaded: mapped at the first call of one of
