@@ -24,22 +24,27 @@ set(PRODUCT_COMPILER_LAUNCHER_C "${CMAKE_C_COMPILER_LAUNCHER}")
 set(PRODUCT_COMPILER_LAUNCHER_CXX "${CMAKE_CXX_COMPILER_LAUNCHER}")
 
 # Compiles of `target` go through the layer check: it may read the files of the
-# layers in `may_use` (added to those of an earlier call), and, for a layer's
-# own library, its sources must lie in `own_layer`'s folder.
+# layers in `may_use`, and, for a layer's own library, its sources must lie in
+# `own_layer`'s folder.
 function(_layer_check target may_use own_layer)
-  get_target_property(before ${target} PRODUCT_LAYER_MAY_USE)
-  if(before)
-    list(PREPEND may_use ${before})
-    list(REMOVE_DUPLICATES may_use)
-  endif()
-  set_property(TARGET ${target} PROPERTY PRODUCT_LAYER_MAY_USE ${may_use})
   list(JOIN may_use "," layers)
   foreach(lang C CXX)
     set_property(TARGET ${target} PROPERTY ${lang}_COMPILER_LAUNCHER
       ${PRODUCT_CHECK_PYTHON} -S -E ${PRODUCT_LAYER_CHECK} ${target} ${PRODUCT_LAYER_SOURCE_DIR} "${layers}" "${own_layer}"
       -- ${PRODUCT_COMPILER_LAUNCHER_${lang}})
   endforeach()
-  set_property(TARGET ${target} PROPERTY PRODUCT_LAYER_CHECKED TRUE)
+endfunction()
+
+# The layer a library name stands for (product_<layer> or its headers), or "".
+function(_layer_of_library out library)
+  set(${out} "" PARENT_SCOPE)
+  string(REGEX REPLACE "_headers$" "" library "${library}")
+  if(library MATCHES "^product_(.+)$")
+    get_property(known GLOBAL PROPERTY PRODUCT_LAYER_${CMAKE_MATCH_1}_MAY_USE SET)
+    if(known)
+      set(${out} ${CMAKE_MATCH_1} PARENT_SCOPE)
+    endif()
+  endif()
 endfunction()
 
 # The layers a target may read when it uses `layers`: them and all below them.
@@ -86,12 +91,13 @@ function(add_layer name)
   set(uses_libraries ${ARG_USES})
   list(TRANSFORM uses_libraries PREPEND product_)
   target_link_libraries(product_${name} PUBLIC product_${name}_headers ${uses_libraries} ${ARG_LINKS})
+  set_target_properties(product_${name} PROPERTIES PRODUCT_LAYER ${name} PRODUCT_LAYER_USES "${ARG_USES}")
   _layer_check(product_${name} "${may_use}" ${name})
 endfunction()
 
 # use_layers(<target> [PUBLIC|PRIVATE|INTERFACE] <layer>...): the target links
-# these layers' libraries and may read their files and those of the layers
-# below them, no others.
+# these layers' libraries, and may read their files and those of the layers
+# below them. Linking a layer's library directly does the same.
 function(use_layers target)
   _use(${target} "" ${ARGN})
 endfunction()
@@ -110,19 +116,16 @@ function(_use target suffix)
     set(scope ${first})
     list(POP_FRONT layers)
   endif()
-  _layers_below(may_use ${layers})
+  _layers_below(unused ${layers})  # fails on a name that is no layer
   list(TRANSFORM layers REPLACE "(.+)" "product_\\1${suffix}")
   target_link_libraries(${target} ${scope} ${layers})
-  get_target_property(type ${target} TYPE)
-  if(NOT type STREQUAL "INTERFACE_LIBRARY")
-    _layer_check(${target} "${may_use}" "")
-  endif()
 endfunction()
 
-# Every other target that compiles code in the folders below this one (ours;
-# third-party targets are made in the top folder itself) goes through the check
-# as well, allowed no layer: only use_layers and use_layer_headers open them.
-# Called at the end, once every target exists.
+# Every target that compiles code in the folders below this one (ours;
+# third-party targets are made in the top folder itself) goes through the
+# check: a layer's library with the layers below it, any other target with the
+# layers it links directly (or their headers) and those below them, none when
+# it links none. Called at the end, once every target exists.
 function(check_layers_of_all_targets)
   get_property(folders DIRECTORY PROPERTY SUBDIRECTORIES)
   foreach(folder ${folders})
@@ -134,9 +137,31 @@ function(_check_folder_targets folder)
   get_property(targets DIRECTORY ${folder} PROPERTY BUILDSYSTEM_TARGETS)
   foreach(target ${targets})
     get_target_property(type ${target} TYPE)
-    get_target_property(checked ${target} PRODUCT_LAYER_CHECKED)
-    if(type MATCHES "^(STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY|EXECUTABLE)$" AND NOT checked)
-      _layer_check(${target} "" "")
+    if(NOT type MATCHES "^(STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY|EXECUTABLE)$")
+      continue()
+    endif()
+    get_target_property(own ${target} PRODUCT_LAYER)
+    get_target_property(links ${target} LINK_LIBRARIES)
+    if(NOT links)
+      set(links)
+    endif()
+    set(linked)
+    foreach(library ${links})
+      _layer_of_library(layer "${library}")
+      if(layer)
+        list(APPEND linked ${layer})
+      endif()
+    endforeach()
+    if(own)
+      # A layer's graph is its add_layer call; a link added elsewhere must not widen it.
+      get_target_property(uses ${target} PRODUCT_LAYER_USES)
+      list(REMOVE_ITEM linked ${own} ${uses})
+      if(linked)
+        message(FATAL_ERROR "${target} links layer ${linked}: name the layers it uses in its add_layer call")
+      endif()
+    else()
+      _layers_below(may_use ${linked})
+      _layer_check(${target} "${may_use}" "")
     endif()
   endforeach()
   get_property(subfolders DIRECTORY ${folder} PROPERTY SUBDIRECTORIES)

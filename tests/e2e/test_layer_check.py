@@ -55,11 +55,13 @@ CASES = [
     ("down_relative", "commands", "commands", '#include "../integration/api.h"', None),
     ("own", "integration", "integration", '#include "integration/api.h"', None),
 ]
-# (case, text) of targets outside the layers: one that uses integration, one
-# that uses no layer.
+# (case, text, refusal) of targets outside the layers: two that use
+# integration (through use_layers, through a plain link), one that uses none.
 OUTSIDE = [
     ("user_up", '#include "../src/commands/command.h"', "a file of layer commands, which outside_user_up may not use"),
     ("user_down", '#include "integration/api.h"', None),
+    ("linked_up", '#include "../src/commands/command.h"', "a file of layer commands, which outside_linked may not use"),
+    ("linked_down", '#include "integration/api.h"', None),
     ("none", '#include "../src/base/base.h"', "a file of layer base, which outside_none may not use"),
 ]
 
@@ -83,6 +85,8 @@ def probe_project(folder, launcher):
         lines.append(f"target_sources(product_{layer} PRIVATE src/{home}/{case}.cpp)")
     outside = ["add_library(outside_user_up STATIC user_up.cpp)", "use_layers(outside_user_up integration)",
                "add_library(outside_user_down STATIC user_down.cpp)", "use_layers(outside_user_down integration)",
+               "add_library(outside_linked STATIC linked_up.cpp linked_down.cpp)",
+               "target_link_libraries(outside_linked PRIVATE product_integration)",
                "add_library(outside_none STATIC none.cpp)"]
     for case, text, _ in OUTSIDE:
         write(folder / "outside" / f"{case}.cpp", text + f"\nint outside_{case}() {{ return 0; }}\n")
