@@ -61,15 +61,17 @@ private:
 
 class ShellTest : public testing::Test {
 protected:
+    static constexpr CommandSynopsis Synopsis = {"", "a command of the test"};
+
     void SetUp() override
     {
-        CommandRegistry.clear();
-        RegisterCommand(ok);
-        RegisterCommand(failing);
-        RegisterCommand(cancelled);
+        ClearCommandRegistry();
+        RegisterCommand(ok, Synopsis);
+        RegisterCommand(failing, Synopsis);
+        RegisterCommand(cancelled, Synopsis);
         CurrentCommand = nullptr;
     }
-    void TearDown() override { CommandRegistry.clear(); }
+    void TearDown() override { ClearCommandRegistry(); }
 
     FakeCommand ok{"Support.GetState", 0};
     FakeCommand failing{"Fails", 87};
