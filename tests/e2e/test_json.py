@@ -12,7 +12,7 @@ from conftest import answer, windows_path
 from helpers.json_output import document, documents, envelope, exit_status
 from test_product import STATUS
 from test_scan import COMMAND as SCAN, SCAN_OUTPUT, SILENT_SCAN, TASK_ID, scan
-from test_support import ended, state
+from test_support import WAITING_COMMANDS, ended, state
 
 DELIVERED = [{"type": "local", "path": "C:\\out\\a.zip", "error": 0},
              {"type": "httpPost", "error": 12002, "httpResponse": {"code": 504}},
@@ -234,13 +234,7 @@ def test_a_cancelled_command_is_reported_and_ends_the_shell(install, agent):
     assert found == envelope(SCAN, ["custom"], 1223, "cancelled", {"error": 1223, "description": "Scan interrupted."})
 
 
-@pytest.mark.parametrize("command, method", [
-    ("Support.StartSession", "StartSession"),
-    ("Support.Collect", "StartSession"),
-    ("Support.AbortSession", "AbortSession"),
-    ("Support.ForceAbortSession", "ForceAbortSession"),
-    ("Support.EndSession", "EndTroubleshoot"),
-])
+@pytest.mark.parametrize("command, method", WAITING_COMMANDS)
 def test_ctrl_c_in_a_support_wait_keeps_result_0_and_says_so(install, agent, command, method):
     agent.script({"answers": {"Product.Support/" + method: answer({})}})
     console = install.start("/json", "/c", command, "scenario=a")
