@@ -37,6 +37,13 @@ void ReportStatus(bool success)
          success ? "success" : "fail");
 }
 
+// The type as the agent wrote it.
+std::wstring_view DeliveredType(const SubmittedItemInfo& item)
+{
+    const wchar_t* known = DeliveryTypeText(item.type);
+    return item.type == DeliveryType::Unknown || known == nullptr ? item.customType.view() : known;
+}
+
 void ReportDeliveries(const Json::Value& payload)
 {
     cv::List<SubmittedItemInfo> items;
@@ -55,8 +62,7 @@ void ReportDeliveries(const Json::Value& payload)
         report += status;
         report += L'\n';
         Json::Value delivery(Json::objectValue);
-        delivery["type"] = TextValue(item.type == DeliveryType::Unknown ? item.customType.view()
-                                                                         : DeliveryTypeText(item.type));
+        delivery["type"] = TextValue(DeliveredType(item));
         delivery["path"] = TextValue(item.path.view());
         delivery["error"] = item.error;
         delivery["status"] = TextValue(status);

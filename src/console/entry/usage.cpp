@@ -19,7 +19,7 @@ constexpr StartForm StartForms[] = {
     {"Product.Console.exe /c <command> [arguments]", "runs one command, then exits"},
     {"Product.Console.exe", "runs one command per line of input; \"help\" lists the commands, \"exit\" ends"},
     {"Product.Console.exe /json /c <command> [arguments]",
-     "the same as /c, answering with one JSON object; exits with the command's result code"},
+     "as /c, answering with one JSON object; exits with the command's result code"},
     {"Product.Console.exe /json", "one command per line, one JSON object per command"},
     {"Product.Console.exe /?", "this text; /json /? gives it as one JSON object"},
 };
@@ -60,6 +60,7 @@ void AddCommands(std::wstring& text, Json::Value& data)
         entry["summary"] = synopsis.summary;
         commands.append(std::move(entry));
     }
+    AddLine(text, L"");
     AddLine(text, L"Arguments are name=value, also written /name=value, -name=value or --name=value;");
     AddLine(text, L"names are case-sensitive.");
 }
