@@ -9,7 +9,7 @@ import time
 import pytest
 
 from conftest import answer, windows_path
-from helpers.json_output import document, documents, envelope, exit_status
+from helpers.json_output import VALIDATOR, document, documents, envelope, exit_status
 from test_product import STATUS
 from test_scan import COMMAND as SCAN, SCAN_OUTPUT, SILENT_SCAN, TASK_ID, scan
 from test_support import WAITING_COMMANDS, ended, state
@@ -296,6 +296,22 @@ def test_paths_with_quotes_backslashes_and_control_characters(install, agent):
     agent.script({"answers": {"Product.Support/EndTroubleshoot": answer({}, notifications=events)}})
     found = document(install.run("/json", "/c", "Support.EndSession"))
     assert found["data"]["deliveries"][0]["path"] == "C:\\a \"b\"\\\u0007c\\\u00e9\U0001f600"
+
+
+@pytest.mark.parametrize("wrong", [
+    envelope("GetVersion", ["product"], 0, "success", {}),                      # success without its value
+    envelope("GetVersion", ["product"], 0, "success", {"version": 1}),          # a version as a number
+    envelope("GetVersion", ["product"], 0, "success", {"version": "1", "x": 1}),  # a member it does not have
+    envelope("Nope", [], 87, "invalid command", {}),                           # invalid, yet not 1
+    envelope("Nope", [], 1, "invalid command", {"explanation": "x"}),          # invalid, yet data
+    envelope(None, [], 0, "success", {}),                                      # no command, yet success
+    envelope("Support.GetHistory", [], 0, "success", {"workerExitCode": 3}),   # a failed worker as success
+    envelope("Support.EndSession", [], 0, "success", {"wait": "maybe"}),
+    dict(envelope("GetVersion", [], 87, "invalid parameter", {}), schemaVersion=2),
+    {k: v for k, v in envelope("GetVersion", [], 87, "invalid parameter", {}).items() if k != "data"},
+], ids=lambda wrong: json.dumps(wrong)[:60])
+def test_the_schema_refuses_what_the_console_must_not_write(wrong):
+    assert list(VALIDATOR.iter_errors(wrong))
 
 
 # Every registered command, in the order the usage lists them.
