@@ -12,6 +12,7 @@ command -v cmake >/dev/null || need+=(cmake)
 command -v ninja >/dev/null || need+=(ninja-build)
 command -v dpkg-source >/dev/null || need+=(dpkg-dev)
 /usr/bin/python3 -c 'import pytest' 2>/dev/null || need+=(python3-pytest)
+/usr/bin/python3 -c 'import jsonschema' 2>/dev/null || need+=(python3-jsonschema)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 command -v osslsigncode >/dev/null && command -v openssl >/dev/null || need+=(osslsigncode openssl)
 # e2e.layer_check builds through it as well, a launcher after the layer check's.
