@@ -1,9 +1,9 @@
 #include "base/result_codes.h"
 
-std::string ResultCodeMessage(int32_t code)
+std::string ResultCodeMessage(ResultCode code)
 {
     static const struct {
-        int32_t code;
+        ResultCode code;
         const char* message;
     } table[] = {
         {result::BadArguments, "bad arguments"},
@@ -23,5 +23,7 @@ std::string ResultCodeMessage(int32_t code)
         if (entry.code == code)
             return entry.message;
     }
-    return std::to_string(code);
+    return std::to_string(static_cast<int32_t>(code));
 }
+
+std::wstring ResultCodeDecimal(ResultCode code) { return std::to_wstring(static_cast<int32_t>(code)); }

@@ -16,7 +16,7 @@ ResultCode AgentReply::Code() const
 ResultCode AgentReply::MethodCode() const
 {
     const ResultCode code = Code();
-    return code != result::Success ? code : ResultCode(Answer().error);
+    return code != result::Success ? code : Answer().error;
 }
 
 AgentReply ReadAgentReply(const IntegrationRequest& request, const IntegrationResponse& response)

@@ -16,7 +16,7 @@ constexpr uint32_t QueryLimitMs = 5000;
 // What the agent answered to one method of a request.
 struct MethodAnswer {
     bool answered = false;  // the response holds this method
-    int32_t error = 0;      // the method's own code
+    ResultCode error;       // the method's own code
     Json::Value output;     // its output; null when it gave none
 };
 

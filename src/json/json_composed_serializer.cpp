@@ -67,6 +67,15 @@ bool JsonComposedSerializer::ReadScalar(const Json::Value& context, std::string_
     return GetInt32(out, context, key);
 }
 
+bool JsonComposedSerializer::ReadScalar(const Json::Value& context, std::string_view key, ResultCode& out)
+{
+    // The agent writes a code signed or unsigned; its 32 bits are kept either way.
+    int32_t code = 0;
+    const bool read = GetInt32(code, context, key);
+    out = ResultCode(code);
+    return read;
+}
+
 bool JsonComposedSerializer::ReadScalar(const Json::Value& context, std::string_view key, bool& out)
 {
     return GetBool(out, context, key);

@@ -39,9 +39,9 @@ void TelemetryApp::Begin(const std::string& commandName, const ArgumentTokens& a
     AddOptions(event_, args);
 }
 
-void TelemetryApp::End(int32_t resultCode)
+void TelemetryApp::End(ResultCode resultCode)
 {
-    event_["exit_code"] = resultCode;
+    event_["exit_code"] = static_cast<int32_t>(resultCode);
     event_["exit_reason"] = ResultCodeMessage(resultCode);
     SendTelemetryEvent(event_);
 }

@@ -21,7 +21,7 @@ bool LoadUpdateActivityRecord(const Json::Value& status, const std::string& path
     return JsonComposedSerializer::LoadRecord(&status, path, record);
 }
 
-int QueryProductStatus(TesdkRunner& runner, const ArgumentTokens& args, Json::Value& status, std::string& location)
+ResultCode QueryProductStatus(TesdkRunner& runner, const ArgumentTokens& args, Json::Value& status, std::string& location)
 {
     const IntegrationRequest request = BuildRequest("Product", "GetStatus");
     if (args.empty())
@@ -46,7 +46,7 @@ ResultCode CommandGetVersion::Execute(const ArgumentTokens& args)
 {
     Json::Value status;
     std::string location;
-    const int code = QueryProductStatus(*Runner(), args, status, location);
+    const ResultCode code = QueryProductStatus(*Runner(), args, status, location);
     if (code != result::Success)
         return code;
     std::string version;
@@ -60,7 +60,7 @@ ResultCode CommandGetUpdateStatus::Execute(const ArgumentTokens& args)
 {
     Json::Value status;
     std::string location;
-    const int code = QueryProductStatus(*Runner(), args, status, location);
+    const ResultCode code = QueryProductStatus(*Runner(), args, status, location);
     if (code != result::Success)
         return code;
     UpdateActivityRecord check, update;

@@ -10,7 +10,7 @@
 // Sends the status request, then checks the component selector (the first
 // argument, exactly "product" or "antivirus"). On 0, `status` is the status
 // document and `location` "Locations/Product/" or "Locations/Antivirus/".
-int QueryProductStatus(TesdkRunner& runner, const ArgumentTokens& args, Json::Value& status, std::string& location);
+ResultCode QueryProductStatus(TesdkRunner& runner, const ArgumentTokens& args, Json::Value& status, std::string& location);
 
 class CommandGetVersion : public CommandBase {
 public:

@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr int ErrorAdminRequired = 288;
-constexpr int ErrorUpdateRunning = 1552;
+constexpr ResultCode ErrorAdminRequired{288};
+constexpr ResultCode ErrorUpdateRunning{1552};
 
 struct RestartAnswer {
     bool isRestartNeeded = false;
@@ -32,23 +32,21 @@ ResultCode CommandStartUpdate::Execute(const ArgumentTokens& args)
     if (const ResultCode code = reply.Code(); code != result::Success)
         return code;
 
-    switch (const int32_t error = reply.Answer().error) {
-    case 0:
+    const ResultCode error = reply.Answer().error;
+    if (error == result::Success) {
         // The agent accepted the request; scripts read this line.
         console::Write(L"error 0");
         return result::Success;
-    case ErrorAdminRequired:
+    }
+    if (error == ErrorAdminRequired) {
         console::WriteLine(L"Administrative privileges are required!");
         return result::ElevationRequired;
-    case ErrorUpdateRunning:
-        console::WriteLine(L"An update process is already running!");
-        return ErrorUpdateRunning;
-    case result::InvalidState:
-        console::WriteLine(L"Update is disabled from policy!");
-        return result::InvalidState;
-    default:
-        return error;
     }
+    if (error == ErrorUpdateRunning)
+        console::WriteLine(L"An update process is already running!");
+    else if (error == result::InvalidState)
+        console::WriteLine(L"Update is disabled from policy!");
+    return error;
 }
 
 ResultCode CommandIsUpdateInProgress::Execute(const ArgumentTokens&)
@@ -63,7 +61,7 @@ ResultCode CommandIsUpdateInProgress::Execute(const ArgumentTokens&)
         return code;
     const MethodAnswer& installer = reply.methods[0];
     const MethodAnswer& download = reply.methods[1];
-    if (installer.error != 0 || download.error != 0)
+    if (installer.error != result::Success || download.error != result::Success)
         return result::InvalidState;
     bool installing = false, downloading = false;
     if (!GetBool(installing, installer.output, "response") || !GetBool(downloading, download.output, "response"))

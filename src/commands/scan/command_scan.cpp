@@ -16,7 +16,7 @@
 namespace {
 
 // The scan did not complete as the agent should have reported it.
-constexpr int ErrorScanIncomplete = 1359;
+constexpr ResultCode ErrorScanIncomplete{1359};
 
 // The wait's view of a running scan: arrivals at the receiver, requests
 // through the shared connection.
@@ -118,7 +118,7 @@ ResultCode CommandScan::RunScan(const IntegrationRequest& runRequest)
         code = result::Cancelled;
     }
     EndListening();
-    return interrupted_.load() ? ResultCode(result::Cancelled) : code;
+    return interrupted_.load() ? result::Cancelled : code;
 }
 
 ResultCode CommandScan::ReportFinished()
@@ -126,7 +126,7 @@ ResultCode CommandScan::ReportFinished()
     const ResultCode code = receiver_.ResponseResult();
     ScanSummary summary;
     if (!BuildScanSummary(receiver_.PolicyText(), receiver_.ResponseText(), summary)) {
-        console::WriteLine(L"error: " + std::to_wstring(ErrorScanIncomplete));
+        console::WriteLine(L"error: " + ResultCodeDecimal(ErrorScanIncomplete));
         return ErrorScanIncomplete;
     }
     console::Write(FormatScanSummary(summary));

@@ -19,8 +19,8 @@ constexpr wchar_t WorkerName[] = L"telowprivilegeworker.exe";
 constexpr wchar_t RunnerOptions[] = L"/process /runner";
 constexpr wchar_t SupportLibrary[] = L"Product.Support.dll";
 
-constexpr int ResultWorkerUnavailable = 6;
-constexpr int ResultWorkerNotStarted = 1067;
+constexpr ResultCode ResultWorkerUnavailable{6};
+constexpr ResultCode ResultWorkerNotStarted{1067};
 
 // The worker and anything it starts end when the job handle closes.
 UniqueHandle CreateKillOnCloseJob()
@@ -70,7 +70,7 @@ ResultCode CommandGetHistory::Execute(const ArgumentTokens& args)
     return CreateWorkerProcess(csv, path);
 }
 
-int CommandGetHistory::CreateWorkerProcess(bool csv, const std::wstring& outputPath)
+ResultCode CommandGetHistory::CreateWorkerProcess(bool csv, const std::wstring& outputPath)
 {
     // Declared first so that it closes last, after the worker's handles.
     UniqueHandle job = CreateKillOnCloseJob();

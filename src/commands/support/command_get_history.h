@@ -23,7 +23,7 @@ public:
 
     // Runs the worker to its end (or until the time limit) and returns the
     // result code; the worker's own exit code is not looked at.
-    int CreateWorkerProcess(bool csv, const std::wstring& outputPath);
+    ResultCode CreateWorkerProcess(bool csv, const std::wstring& outputPath);
 
 private:
     DWORD workerTimeoutMs_;

@@ -16,10 +16,10 @@ namespace {
 
 constexpr uint32_t StartResponseLimitMs = 30000;
 
-constexpr int32_t AgentSessionInProgress = -1056;
-constexpr int32_t AgentInvalidScenario = -13;
-constexpr int32_t AgentBadPath = -161;
-constexpr int32_t AgentDiskFull = -112;
+constexpr ResultCode AgentSessionInProgress{-1056};
+constexpr ResultCode AgentInvalidScenario{-13};
+constexpr ResultCode AgentBadPath{-161};
+constexpr ResultCode AgentDiskFull{-112};
 
 constexpr AgentCodeMessage SessionInProgress = {
     AgentSessionInProgress, L"A support session is already in progress. Please wait until it is finished."};
@@ -66,7 +66,7 @@ ResultCode CommandStartSession::Execute(const ArgumentTokens& args)
 {
     BeginRun();
     const ArgumentMap arguments = ParseArguments(args);
-    if (const int opened = OpenListeningConnection(); opened != result::Success)
+    if (const ResultCode opened = OpenListeningConnection(); opened != result::Success)
         return opened;
 
     const std::vector<std::string> scenarios = ScenarioValues(arguments);
@@ -88,18 +88,18 @@ ResultCode CommandStartSession::Execute(const ArgumentTokens& args)
     const AgentReply reply = AskAgent(*Runner(), request, StartResponseLimitMs);
     if (const ResultCode asked = reply.Code(); asked != result::Success)
         return asked;
-    switch (const int32_t code = reply.Answer().error) {
-    case 0:
+    const ResultCode code = reply.Answer().error;
+    if (code == result::Success)
         return Wait();
-    case AgentBadPath:
+    if (code == AgentBadPath) {
         PrintPathMessage(target);
         return code;
-    case AgentDiskFull:
+    }
+    if (code == AgentDiskFull) {
         PrintDiskSpaceMessage(reply.Answer().output);
         return code;
-    default:
-        return ExplainAgentCode(code, {SessionInProgress, InvalidScenario});
     }
+    return ExplainAgentCode(code, {SessionInProgress, InvalidScenario});
 }
 
 CommandStartCollect::CommandStartCollect(TesdkRunner* runner, WaitSleeper sleeper)
@@ -110,7 +110,7 @@ CommandStartCollect::CommandStartCollect(TesdkRunner* runner, WaitSleeper sleepe
 ResultCode CommandStartCollect::Execute(const ArgumentTokens& args)
 {
     BeginRun();
-    if (const int opened = OpenListeningConnection(); opened != result::Success)
+    if (const ResultCode opened = OpenListeningConnection(); opened != result::Success)
         return opened;
     const ArgumentMap arguments = ParseArguments(args);
     const DeliveryTarget target = LocalDeliveryTarget(OutputFolder(arguments));
@@ -122,13 +122,12 @@ ResultCode CommandStartCollect::Execute(const ArgumentTokens& args)
     const AgentReply reply = AskAgent(*Runner(), request, StartResponseLimitMs);
     if (const ResultCode asked = reply.Code(); asked != result::Success)
         return asked;
-    switch (const int32_t code = reply.Answer().error) {
-    case 0:
+    const ResultCode code = reply.Answer().error;
+    if (code == result::Success)
         return Wait();
-    case AgentBadPath:
+    if (code == AgentBadPath) {
         PrintPathMessage(target);
         return code;
-    default:
-        return ExplainAgentCode(code, {SessionInProgress});
     }
+    return ExplainAgentCode(code, {SessionInProgress});
 }

@@ -16,22 +16,22 @@ constexpr uint32_t EndResponseLimitMs = 30000;
 SessionStopCommand::Setup AbortSetup()
 {
     return {"AbortSession", AbortResponseLimitMs, support_wait_plans::Abort, &AbortHandler,
-            {{-5023, L"There is no support session in progress."},
-             {-1056, L"An abort operation is already in progress. Please wait until it is finished."}}};
+            {{ResultCode(-5023), L"There is no support session in progress."},
+             {ResultCode(-1056), L"An abort operation is already in progress. Please wait until it is finished."}}};
 }
 
 SessionStopCommand::Setup ForceAbortSetup()
 {
     return {"ForceAbortSession", AbortResponseLimitMs, support_wait_plans::Abort, &ForceAbortHandler,
-            {{-5023, L"Session in invalid state, session not in cancelling nor forceCancelling state."},
-             {-170, L"The force cancel command minimal time did not elapsed from the last abort/forceAbort command."},
+            {{ResultCode(-5023), L"Session in invalid state, session not in cancelling nor forceCancelling state."},
+             {ResultCode(-170), L"The force cancel command minimal time did not elapsed from the last abort/forceAbort command."},
              {result::NoConnection, L"There is no connection with Tessaro Services."}}};
 }
 
 SessionStopCommand::Setup EndSetup()
 {
     return {"EndTroubleshoot", EndResponseLimitMs, support_wait_plans::EndSession, &SessionEndedHandler,
-            {{-1168, L"There is no support session in progress."}}};
+            {{ResultCode(-1168), L"There is no support session in progress."}}};
 }
 
 }  // namespace
@@ -47,13 +47,13 @@ SessionStopCommand::SessionStopCommand(TesdkRunner* runner, const Setup& setup, 
 ResultCode SessionStopCommand::Execute(const ArgumentTokens&)
 {
     BeginRun();
-    if (const int opened = OpenListeningConnection(); opened != result::Success)
+    if (const ResultCode opened = OpenListeningConnection(); opened != result::Success)
         return opened;
     const AgentReply reply = AskAgent(*Runner(), BuildRequest("Product.Support", method_), responseLimitMs_);
     if (const ResultCode asked = reply.Code(); asked != result::Success)
         return asked;
-    const int32_t code = reply.Answer().error;
-    if (code == 0)
+    const ResultCode code = reply.Answer().error;
+    if (code == result::Success)
         return Wait();
     return ExplainAgentCode(code, explained_);
 }

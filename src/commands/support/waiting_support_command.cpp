@@ -8,10 +8,10 @@
 #include <utility>
 
 namespace {
-constexpr int32_t AgentNeedsElevation = 288;
+constexpr ResultCode AgentNeedsElevation{288};
 }  // namespace
 
-int ExplainAgentCode(int32_t code, const std::vector<AgentCodeMessage>& known)
+ResultCode ExplainAgentCode(ResultCode code, const std::vector<AgentCodeMessage>& known)
 {
     if (code == AgentNeedsElevation) {
         console::WriteLine(L"Administrative privileges are required!");
@@ -46,17 +46,17 @@ void WaitingSupportCommand::OnNotification(std::string_view name, std::string_vi
     handler_(flags_, name, data);
 }
 
-int WaitingSupportCommand::OpenListeningConnection()
+ResultCode WaitingSupportCommand::OpenListeningConnection()
 {
     const std::string path = Runner()->LibraryPath();
     const cv::tesdk::SdkLoadOptions options = Runner()->Options();
-    if (Initialize(path, options) == 0)
+    if (Initialize(path, options) == result::Success)
         return result::Success;
     console::WriteLine(L"Failed to initialize integration module.");
     return result::CommandFailed;
 }
 
-int WaitingSupportCommand::Wait()
+ResultCode WaitingSupportCommand::Wait()
 {
     TesdkRunner* runner = Runner();
     return WaitForSupportOperation(plan_, flags_, sleeper_,

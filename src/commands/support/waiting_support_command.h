@@ -15,13 +15,13 @@
 
 // An agent code a command explains with a message of its own.
 struct AgentCodeMessage {
-    int32_t code;
+    ResultCode code;
     const wchar_t* message;
 };
 
 // 288 prints "Administrative privileges are required!" and gives 740; a code
 // in `known` prints its message; every code but 288 comes back unchanged.
-int ExplainAgentCode(int32_t code, const std::vector<AgentCodeMessage>& known);
+ResultCode ExplainAgentCode(ResultCode code, const std::vector<AgentCodeMessage>& known);
 
 class WaitingSupportCommand : public CommandBase, public cv::tesdk::IntegrationEx {
 public:
@@ -40,9 +40,9 @@ protected:
     void BeginRun() { flags_.Clear(); }
     // Opens the own connection like the runner's. 0, or 1627 after printing
     // "Failed to initialize integration module.".
-    int OpenListeningConnection();
+    ResultCode OpenListeningConnection();
     // The plan's wait, polling the support state through the runner.
-    int Wait();
+    ResultCode Wait();
 
 private:
     SupportWaitFlags flags_;

@@ -32,11 +32,11 @@ int wmain(int argc, wchar_t** argv)
     SetInterruptRunner(&SharedRunner);
     SetConsoleCtrlHandler(&ConsoleCtrlHandler, TRUE);
 
-    int exitCode;
+    ResultCode started;
     {
         Product::InstanceControl::Observer observer(Product::InstanceControl::ConsoleEventName, &InterruptCallback);
-        exitCode = SharedRunner.Start();
-        if (exitCode == 0) {
+        started = SharedRunner.Start();
+        if (started == result::Success) {
             ConsoleCommands commands(&SharedRunner);
             commands.RegisterAll();
             RunShell(argc, argv);
@@ -44,5 +44,7 @@ int wmain(int argc, wchar_t** argv)
         }
     }
     StopDllGuard(guard);
-    return exitCode;
+    // The one place a result becomes the system's number: 0 once the agent
+    // was reached, whatever the commands did; else why it could not be.
+    return static_cast<int32_t>(started);
 }

@@ -33,12 +33,12 @@ bool RunCommand(const std::vector<std::string>& tokens)
     }
 
     const ArgumentTokens args(tokens.begin() + 1, tokens.end());
-    const int code = ExecuteAndReport(*command, tokens.front(), args);
+    const ResultCode code = ExecuteAndReport(*command, tokens.front(), args);
 
     if (code == result::Cancelled)
         return false;
     if (code != result::Success)
-        console::Write(L"error " + std::to_wstring(code));
+        console::Write(L"error " + ResultCodeDecimal(code));
     return true;
 }
 

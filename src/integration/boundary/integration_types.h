@@ -2,6 +2,7 @@
 // A request to the agent's modules and the agent's response, in memory. The
 // documents they travel as are written and read by the integration session
 // through JsonComposedSerializer.
+#include "base/result_codes.h"
 #include "integration/boundary/cv_string.h"
 
 #include <json/value.h>
@@ -26,7 +27,7 @@ struct IntegrationRequest {
 
 struct ResponseMethod {
     cv::StringW name;
-    int32_t error = 0;   // the method's result code, 0 on success
+    ResultCode error;    // the method's result code, 0 on success
     Json::Value output;  // null when the response has none
 };
 

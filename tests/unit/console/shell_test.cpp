@@ -1,3 +1,5 @@
+#include "result_code_printer.h"
+
 #include "console/entry/shell.h"
 
 #include "console/console_input.h"
@@ -23,7 +25,7 @@ private:
 
 class FakeCommand : public ICommand {
 public:
-    FakeCommand(std::string name, int result) : name_(std::move(name)), result_(result) {}
+    FakeCommand(std::string name, int32_t result) : name_(std::move(name)), result_(result) {}
     std::string& GetName(std::string& name) const override { return name = name_; }
     ResultCode Execute(const ArgumentTokens& args) override
     {
@@ -38,7 +40,7 @@ public:
 
 private:
     std::string name_;
-    int result_;
+    ResultCode result_;
 };
 
 class ScriptedLines : public LineSource {

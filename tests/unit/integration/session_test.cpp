@@ -1,6 +1,7 @@
 // Request and response documents, method look-up and the notification
 // receiver's matching rules.
 #include "agent_fixture.h"
+#include "result_code_printer.h"
 
 #include "integration/integration_session.h"
 #include "integration/notification_receiver.h"
@@ -78,7 +79,7 @@ TEST(ParseResponse, ReadsNamesErrorsAndOutputs)
     ASSERT_EQ(results.size(), 3u);
     EXPECT_TRUE(results[0].output.isNull());
     EXPECT_EQ(results[1].name.view(), L"7");
-    EXPECT_EQ(results[1].error, -1);
+    EXPECT_EQ(results[1].error, ResultCode(-1));
     EXPECT_EQ(results[1].output["x"].asInt(), 1);
 
     // A null output is still found; the first of two equal names wins.
@@ -96,13 +97,13 @@ TEST(SendThroughAStoppedConnection, NeverReachesTheLibrary)
     cv::tesdk::IntegrationEx connection;
     cv::tesdk::SdkLoadOptions options;
     options.requireSignedLibrary = true;
-    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), options), 0u);
+    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), options), result::Success);
     connection.Shutdown();
     IntegrationResponse response;
     response.modules.emplace_back();
-    EXPECT_EQ(Send(connection, BuildRequest("Product", "GetStatus"), response, 5000), 2250u);
+    EXPECT_EQ(Send(connection, BuildRequest("Product", "GetStatus"), response, 5000), result::NoConnection);
     EXPECT_EQ(response.modules.size(), 1u);  // left untouched
-    EXPECT_EQ(PostRequest(connection, BuildRequest("FileScan.OnDemand", "RunScanTask"), "id"), 2250u);
+    EXPECT_EQ(PostRequest(connection, BuildRequest("FileScan.OnDemand", "RunScanTask"), "id"), result::NoConnection);
     EXPECT_FALSE(IsSupportState(connection, L"idle"));
     EXPECT_TRUE(agent.LogEntries("request").empty());
 }
@@ -110,7 +111,7 @@ TEST(SendThroughAStoppedConnection, NeverReachesTheLibrary)
 // The receiver, fed directly through its callback slots.
 class ReceiverTest : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(receiver.Start("req-1", cv::StringW(L"Task-1")), 0u); }
+    void SetUp() override { ASSERT_EQ(receiver.Start("req-1", cv::StringW(L"Task-1")), result::Success); }
 
     bool IsSet(int which) const { return WaitForSingleObject(receiver.ArrivalEvents()[which], 0) == WAIT_OBJECT_0; }
 
@@ -141,19 +142,19 @@ TEST_F(ReceiverTest, MatchesThePolicyEventByTaskIdentifier)
 TEST_F(ReceiverTest, NumericTaskIdentifierMatchesItsDecimalText)
 {
     IntegrationNotificationReceiver numeric;
-    ASSERT_EQ(numeric.Start("r", cv::StringW(L"42")), 0u);
+    ASSERT_EQ(numeric.Start("r", cv::StringW(L"42")), result::Success);
     numeric.OnNotification("FileScan.OnDemand.ScanLog.Policy", R"({"taskid":42})");
     EXPECT_EQ(WaitForSingleObject(numeric.ArrivalEvents()[0], 0), WAIT_OBJECT_0);
 }
 
 TEST_F(ReceiverTest, AResponseAloneLeavesAWaitForBothWaiting)
 {
-    receiver.OnResponse("req-2", 0, "other");
-    receiver.OnResponse("req-10", 0, "other");
+    receiver.OnResponse("req-2", result::Success, "other");
+    receiver.OnResponse("req-10", result::Success, "other");
     EXPECT_FALSE(IsSet(IntegrationNotificationReceiver::ResponseArrived));
-    receiver.OnResponse("req-1", 1359, "answer");
+    receiver.OnResponse("req-1", ResultCode(1359), "answer");
     EXPECT_TRUE(IsSet(IntegrationNotificationReceiver::ResponseArrived));
-    EXPECT_EQ(receiver.ResponseResult(), 1359u);
+    EXPECT_EQ(receiver.ResponseResult(), ResultCode(1359));
     EXPECT_EQ(receiver.ResponseText(), "answer");
     EXPECT_EQ(WaitForMultipleObjects(2, receiver.ArrivalEvents(), TRUE, 50), static_cast<DWORD>(WAIT_TIMEOUT));
 
@@ -169,13 +170,13 @@ TEST_F(ReceiverTest, ArrivalsThroughTheLibraryReachTheReceiver)
                            "data": {"taskid": "${input:customScanTask/taskId}"}, "delay_ms": 100}]}}})");
     // A fresh connection picks up the script.
     receiver.Shutdown();
-    ASSERT_EQ(receiver.Start("req-1", cv::StringW(L"Task-1")), 0u);
+    ASSERT_EQ(receiver.Start("req-1", cv::StringW(L"Task-1")), result::Success);
     cv::tesdk::IntegrationEx sender;
     cv::tesdk::SdkLoadOptions options;
-    ASSERT_EQ(sender.Initialize(AgentFixture::LibraryPath(), options), 0u);
+    ASSERT_EQ(sender.Initialize(AgentFixture::LibraryPath(), options), result::Success);
     IntegrationRequest request = BuildRequest("FileScan.OnDemand", "RunScanTask");
     request.modules[0].methods[0].params["customScanTask"]["taskId"] = "Task-1";
-    ASSERT_EQ(PostRequest(sender, request, "req-1"), 0u);
+    ASSERT_EQ(PostRequest(sender, request, "req-1"), result::Success);
     ASSERT_EQ(WaitForMultipleObjects(2, receiver.ArrivalEvents(), TRUE, 10000), WAIT_OBJECT_0);
     const IntegrationResponse response = ParseResponse(receiver.ResponseText());
     EXPECT_NE(FindMethod(response, L"FileScan.OnDemand", L"RunScanTask"), nullptr);

@@ -1,6 +1,7 @@
 #include "json/json_composed_serializer.h"
 
 #include "json_test_support.h"
+#include "result_code_printer.h"
 
 #include <gtest/gtest.h>
 
@@ -329,12 +330,12 @@ TEST_F(SerializerTest, MethodResultsOfAResponseModule)
     ASSERT_TRUE(JsonComposedSerializer::LoadList(&data, "Product.Support", results));
     ASSERT_EQ(results.size(), 3u);
     EXPECT_EQ(results[0].name, L"GetState");
-    EXPECT_EQ(results[0].error, 0);
+    EXPECT_EQ(results[0].error, result::Success);
     EXPECT_EQ(Text(results[0].output), R"({"state":"idle"})");
     EXPECT_EQ(results[1].name, L"7");
-    EXPECT_EQ(results[1].error, -1);
+    EXPECT_EQ(results[1].error, ResultCode(-1));
     EXPECT_TRUE(results[1].output.isNull());
-    EXPECT_EQ(results[2].error, -2);
+    EXPECT_EQ(results[2].error, ResultCode(-2));
     EXPECT_TRUE(results[2].output.isNull());
 
     cv::StringW state;

@@ -1,3 +1,5 @@
+#include "result_code_printer.h"
+
 #include "integration/agent_request.h"
 #include "integration/integration_session.h"
 
@@ -5,7 +7,7 @@
 
 namespace {
 
-MethodAnswer Answered(int32_t error)
+MethodAnswer Answered(ResultCode error)
 {
     MethodAnswer answer;
     answer.answered = true;
@@ -19,21 +21,22 @@ TEST(AgentReply, CodesOfTheUsualReading)
 {
     struct Case {
         const char* what;
-        int32_t status;
+        ResultCode status;
         std::vector<MethodAnswer> methods;
-        int32_t code;
-        int32_t methodCode;
+        ResultCode code;
+        ResultCode methodCode;
     };
+    const ResultCode ok = result::Success, failed = result::CommandFailed, busy{-1056}, four{4};
+    const ResultCode large = ResultCode::FromWindows(0x80004005u);
     const Case cases[] = {
-        {"answered", 0, {Answered(0)}, 0, 0},
-        {"the method's own code", 0, {Answered(-1056)}, 0, -1056},
-        {"the send failed", 1460, {}, 1460, 1460},
-        {"a send failure the library hands out as a large unsigned", ResultCode::FromWindows(0x80004005u), {},
-         static_cast<int32_t>(0x80004005u), static_cast<int32_t>(0x80004005u)},
-        {"the answer lacks the method", 0, {MethodAnswer{}}, 1627, 1627},
-        {"the answer lacks the second method", 0, {Answered(4), MethodAnswer{}}, 1627, 1627},
-        {"two methods answered", 0, {Answered(4), Answered(0)}, 0, 4},
-        {"no method at all", 0, {}, 1627, 1627},
+        {"answered", ok, {Answered(ok)}, ok, ok},
+        {"the method's own code", ok, {Answered(busy)}, ok, busy},
+        {"the send failed", result::ResponseTimeout, {}, result::ResponseTimeout, result::ResponseTimeout},
+        {"a send failure the library hands out as a large unsigned", large, {}, large, large},
+        {"the answer lacks the method", ok, {MethodAnswer{}}, failed, failed},
+        {"the answer lacks the second method", ok, {Answered(four), MethodAnswer{}}, failed, failed},
+        {"two methods answered", ok, {Answered(four), Answered(ok)}, ok, four},
+        {"no method at all", ok, {}, failed, failed},
     };
     for (const Case& c : cases) {
         AgentReply reply;
@@ -59,12 +62,12 @@ TEST(AgentReply, ReadsEachMethodOfTheRequestUnderItsOwnNames)
     EXPECT_TRUE(reply.methods[0].answered);
     EXPECT_EQ(reply.methods[0].output["n"], 1);
     EXPECT_TRUE(reply.methods[1].answered);
-    EXPECT_EQ(reply.methods[1].error, 4);
-    EXPECT_EQ(reply.MethodCode(), 0);
+    EXPECT_EQ(reply.methods[1].error, ResultCode(4));
+    EXPECT_EQ(reply.MethodCode(), result::Success);
 
     const AgentReply missing = ReadAgentReply(request, ParseResponse(R"({"response":{"data":{
         "Scan.Module":[{"@name":"First","error":0}]}}})"));
     ASSERT_EQ(missing.methods.size(), 2u);
     EXPECT_FALSE(missing.methods[1].answered);
-    EXPECT_EQ(missing.Code(), 1627);
+    EXPECT_EQ(missing.Code(), result::CommandFailed);
 }

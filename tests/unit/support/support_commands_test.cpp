@@ -3,6 +3,7 @@
 // of a few real milliseconds, so scripted events still arrive in time.
 #include "agent_fixture.h"
 #include "captured_output.h"
+#include "result_code_printer.h"
 
 #include "commands/support/session_queries.h"
 #include "commands/support/session_start_commands.h"
@@ -57,7 +58,7 @@ protected:
         agent.SetScript("{\"answers\": {" + answers + "}" + extra + "}");
         cv::tesdk::SdkLoadOptions options;
         options.requireSignedLibrary = true;
-        ASSERT_EQ(runner.Initialize(AgentFixture::LibraryPath(), options), 0u);
+        ASSERT_EQ(runner.Initialize(AgentFixture::LibraryPath(), options), result::Success);
     }
 
     // Sleeps a few real milliseconds per step, so the stand-in's events come
@@ -77,7 +78,8 @@ protected:
     RunOutcome Run(ICommand& command, const ArgumentTokens& args)
     {
         CapturedOutput captured;
-        const int code = command.Execute(args);
+        // As a number, so the tables of cases read like the codes they expect.
+        const int32_t code = static_cast<int32_t>(command.Execute(args));
         return {code, captured.Text()};
     }
 
@@ -359,7 +361,7 @@ TEST_F(SupportCommandTest, ListeningConnectionReadsTheRunnersOptionsUnderItsLock
     } lockable;
     cv::tesdk::SdkLoadOptions options;
     options.requireSignedLibrary = true;
-    ASSERT_EQ(lockable.Initialize(AgentFixture::LibraryPath(), options), 0u);
+    ASSERT_EQ(lockable.Initialize(AgentFixture::LibraryPath(), options), result::Success);
     CommandAbortSession command(&lockable, Sleeper(0));
 
     RunOutcome outcome{};
@@ -440,7 +442,7 @@ TEST_F(SupportCommandTest, StopCommandsSendTheirMethodAndExplainRefusals)
         agent.SetScript(std::string("{\"answers\": {\"Product.Support/") + stop.method + "\": [" + answers + "]}}");
         TesdkRunner stopRunner;
         cv::tesdk::SdkLoadOptions options;
-        ASSERT_EQ(stopRunner.Initialize(AgentFixture::LibraryPath(), options), 0u);
+        ASSERT_EQ(stopRunner.Initialize(AgentFixture::LibraryPath(), options), result::Success);
         const auto command = stop.make(&stopRunner, Sleeper(0));
         std::string name;
         EXPECT_EQ(command->GetName(name), stop.command);
@@ -483,7 +485,7 @@ TEST_F(SupportCommandTest, StopCommandsEndOnTheirSessionEndedEvent)
                                                   ended(run.status)})) +
                         "}}");
         TesdkRunner stopRunner;
-        ASSERT_EQ(stopRunner.Initialize(AgentFixture::LibraryPath(), {}), 0u);
+        ASSERT_EQ(stopRunner.Initialize(AgentFixture::LibraryPath(), {}), result::Success);
         const auto command = stop.make(&stopRunner, Sleeper());
         const RunOutcome outcome = Run(*command, {});
         EXPECT_EQ(outcome.code, 0);
@@ -509,7 +511,7 @@ TEST_F(SupportCommandTest, StopCommandsPollForIdle)
         agent.SetScript(std::string("{\"answers\": {\"Product.Support/") + stop.method + "\": " + Answer(0) +
                         R"(, "Product.Support/GetState": {"output": {"state": "idle"}}}})");
         TesdkRunner stopRunner;
-        ASSERT_EQ(stopRunner.Initialize(AgentFixture::LibraryPath(), {}), 0u);
+        ASSERT_EQ(stopRunner.Initialize(AgentFixture::LibraryPath(), {}), result::Success);
         steps = 0;
         const auto command = stop.make(&stopRunner, Sleeper(0));
         const RunOutcome outcome = Run(*command, {});
