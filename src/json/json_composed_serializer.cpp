@@ -135,7 +135,7 @@ bool JsonComposedSerializer::WriteMethodCalls(Json::Value* parent, std::string_v
         if (index > static_cast<Json::ArrayIndex>(INT_MAX))
             return false;
         Json::Value* element = FindPath(parent, ElementPath(key, index++), PathMode::Create);
-        if (element == nullptr || !SetWideString(*element, "@name", call.name) ||
+        if (element == nullptr || !SetUtf8String(*element, "@name", call.name.view()) ||
             !SetValue(*element, "input", call.params))
             return false;
     }

@@ -22,13 +22,12 @@ struct RestartAnswer {
 ResultCode CommandStartUpdate::Execute(const ArgumentTokens& args)
 {
     const bool force = HasParam(ParseArguments(args), std::string("force"));
-    IntegrationRequest request = BuildRequest("Update", "StartUpdate");
-    Json::Value& params = request.modules.front().methods.front().params;
+    Json::Value params(Json::objectValue);
     if (!SetBool(params, "checkOnly", false) || !SetBool(params, "use_saved_settings", true) ||
         !SetBool(params, "force", force))
         return result::InvalidState;
 
-    const AgentReply reply = AskAgent(*Runner(), request, QueryLimitMs);
+    const AgentReply reply = AskAgent(*Runner(), BuildRequest("Update", "StartUpdate", std::move(params)), QueryLimitMs);
     if (const ResultCode code = reply.Code(); code != result::Success)
         return code;
 
@@ -51,11 +50,7 @@ ResultCode CommandStartUpdate::Execute(const ArgumentTokens& args)
 
 ResultCode CommandIsUpdateInProgress::Execute(const ArgumentTokens&)
 {
-    IntegrationRequest request = BuildRequest("Update", "IsInstallerRunning");
-    RequestMethod downloader;
-    downloader.name = cv::StringW(L"IsDownloaderRunning");
-    request.modules.front().methods.push_back(std::move(downloader));
-
+    const IntegrationRequest request = BuildRequest("Update", {{"IsInstallerRunning"}, {"IsDownloaderRunning"}});
     const AgentReply reply = AskAgent(*Runner(), request, QueryLimitMs);
     if (const ResultCode code = reply.Code(); code != result::Success)
         return code;

@@ -49,10 +49,7 @@ TEST(AgentReply, CodesOfTheUsualReading)
 
 TEST(AgentReply, ReadsEachMethodOfTheRequestUnderItsOwnNames)
 {
-    IntegrationRequest request = BuildRequest("Scan.Module", "First");
-    RequestMethod second;
-    second.name = cv::StringW(L"Second");
-    request.modules.front().methods.push_back(second);
+    const IntegrationRequest request = BuildRequest("Scan.Module", {{"First"}, {"Second"}});
 
     // The second method's answer comes first and an unasked one is ignored.
     const AgentReply reply = ReadAgentReply(request, ParseResponse(R"({"response":{"data":{
