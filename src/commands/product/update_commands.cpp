@@ -3,14 +3,12 @@
 #include "console/arguments.h"
 #include "base/console_output.h"
 #include "base/result_codes.h"
-#include "integration/agent_request.h"
+#include "commands/product/product_replies.h"
+#include "integration/integration_session.h"
 #include "integration/tesdk_runner.h"
 #include "json/json_composed_serializer.h"
 
 namespace {
-
-constexpr ResultCode ErrorAdminRequired{288};
-constexpr ResultCode ErrorUpdateRunning{1552};
 
 struct RestartAnswer {
     bool isRestartNeeded = false;
@@ -27,37 +25,23 @@ ResultCode CommandStartUpdate::Execute(const ArgumentTokens& args)
         !SetBool(params, "force", force))
         return result::InvalidState;
 
-    const AgentReply reply = AskAgent(*Runner(), BuildRequest("Update", "StartUpdate", std::move(params)), QueryLimitMs);
-    if (const ResultCode code = reply.Code(); code != result::Success)
-        return code;
-
-    const ResultCode error = reply.Answer().error;
-    if (error == result::Success) {
-        // The agent accepted the request; scripts read this line.
-        console::Write(L"error 0");
-        return result::Success;
-    }
-    if (error == ErrorAdminRequired) {
-        console::WriteLine(L"Administrative privileges are required!");
-        return result::ElevationRequired;
-    }
-    if (error == ErrorUpdateRunning)
-        console::WriteLine(L"An update process is already running!");
-    else if (error == result::InvalidState)
-        console::WriteLine(L"Update is disabled from policy!");
-    return error;
+    const IntegrationRequest request = BuildRequest("Update", "StartUpdate", std::move(params));
+    const CommandReply reply = ProductReplies.Ask(*Runner(), product_command::StartUpdate, request, QueryLimitMs);
+    if (reply.result != result::Success)
+        return reply.result;
+    // The agent accepted the request; scripts read this line.
+    console::Write(L"error 0");
+    return result::Success;
 }
 
 ResultCode CommandIsUpdateInProgress::Execute(const ArgumentTokens&)
 {
     const IntegrationRequest request = BuildRequest("Update", {{"IsInstallerRunning"}, {"IsDownloaderRunning"}});
-    const AgentReply reply = AskAgent(*Runner(), request, QueryLimitMs);
-    if (const ResultCode code = reply.Code(); code != result::Success)
-        return code;
-    const MethodAnswer& installer = reply.methods[0];
-    const MethodAnswer& download = reply.methods[1];
-    if (installer.error != result::Success || download.error != result::Success)
-        return result::InvalidState;
+    const CommandReply reply = ProductReplies.Ask(*Runner(), product_command::IsUpdateInProgress, request, QueryLimitMs);
+    if (reply.result != result::Success)
+        return reply.result;
+    const MethodAnswer& installer = reply.reply.methods[0];
+    const MethodAnswer& download = reply.reply.methods[1];
     bool installing = false, downloading = false;
     if (!GetBool(installing, installer.output, "response") || !GetBool(downloading, download.output, "response"))
         return result::InvalidParameter;
@@ -68,9 +52,9 @@ ResultCode CommandIsUpdateInProgress::Execute(const ArgumentTokens&)
 ResultCode CommandIsUpdateRestartNeeded::Execute(const ArgumentTokens&)
 {
     const IntegrationRequest request = BuildRequest("Product.RestartManager", "IsRestartNeeded");
-    const AgentReply reply = AskAgent(*Runner(), request, QueryLimitMs);
-    if (const ResultCode code = reply.MethodCode(); code != result::Success)
-        return code;
+    const CommandReply reply = ProductReplies.Ask(*Runner(), product_command::IsUpdateRestartNeeded, request, QueryLimitMs);
+    if (reply.result != result::Success)
+        return reply.result;
     const Json::Value& output = reply.Answer().output;
 
     RestartAnswer answer;

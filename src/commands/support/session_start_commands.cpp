@@ -1,12 +1,11 @@
 #include "commands/support/session_start_commands.h"
 
 #include "commands/support/session_start_request.h"
+#include "commands/support/support_replies.h"
 #include "commands/support/support_wait_plans.h"
 #include "console/arguments.h"
 #include "base/console_output.h"
 #include "base/result_codes.h"
-#include "integration/tesdk_runner.h"
-#include "json/json_values.h"
 
 #include <string>
 #include <utility>
@@ -15,15 +14,6 @@
 namespace {
 
 constexpr uint32_t StartResponseLimitMs = 30000;
-
-constexpr ResultCode AgentSessionInProgress{-1056};
-constexpr ResultCode AgentInvalidScenario{-13};
-constexpr ResultCode AgentBadPath{-161};
-constexpr ResultCode AgentDiskFull{-112};
-
-constexpr AgentCodeMessage SessionInProgress = {
-    AgentSessionInProgress, L"A support session is already in progress. Please wait until it is finished."};
-constexpr AgentCodeMessage InvalidScenario = {AgentInvalidScenario, L"The given scenario is invalid."};
 
 // "scenario" wins over "scenarioId"; every value of the one taken is sent.
 std::vector<std::string> ScenarioValues(const ArgumentMap& arguments)
@@ -38,27 +28,11 @@ std::string OutputFolder(const ArgumentMap& arguments)
     return StripQuotes(GetParam(arguments, std::string("outputPath")));
 }
 
-void PrintPathMessage(const DeliveryTarget& target)
-{
-    console::WriteLine(L"\"" + std::wstring(target.folder.view()) +
-                       L"\" is an invalid or inaccessible path. Please try again with another one.");
-}
-
-void PrintDiskSpaceMessage(const Json::Value& output)
-{
-    int64_t bytes = 0;
-    if (!GetInt64(bytes, output, "diskSpaceNeeded")) {
-        console::WriteLine(L"There is not enough space on the system partition.");
-        return;
-    }
-    console::WriteLine(L"There is not enough space on the system partition, " + std::to_wstring(bytes / (1LL << 30)) +
-                       L"GB needed.");
-}
-
 }  // namespace
 
 CommandStartSession::CommandStartSession(TesdkRunner* runner, WaitSleeper sleeper)
-    : WaitingSupportCommand(runner, support_wait_plans::StartSession, &StartSessionHandler, std::move(sleeper))
+    : WaitingSupportCommand(runner, support_command::StartSession, support_wait_plans::StartSession,
+                            &StartSessionHandler, std::move(sleeper))
 {
 }
 
@@ -85,25 +59,12 @@ ResultCode CommandStartSession::Execute(const ArgumentTokens& args)
     IntegrationRequest request;
     if (!BuildStartSessionRequest(scenarios, {target}, timeLimit, request))
         return result::InvalidState;
-    const AgentReply reply = AskAgent(*Runner(), request, StartResponseLimitMs);
-    if (const ResultCode asked = reply.Code(); asked != result::Success)
-        return asked;
-    const ResultCode code = reply.Answer().error;
-    if (code == result::Success)
-        return Wait();
-    if (code == AgentBadPath) {
-        PrintPathMessage(target);
-        return code;
-    }
-    if (code == AgentDiskFull) {
-        PrintDiskSpaceMessage(reply.Answer().output);
-        return code;
-    }
-    return ExplainAgentCode(code, {SessionInProgress, InvalidScenario});
+    return AskThenWait(request, StartResponseLimitMs);
 }
 
 CommandStartCollect::CommandStartCollect(TesdkRunner* runner, WaitSleeper sleeper)
-    : WaitingSupportCommand(runner, support_wait_plans::Collect, &SessionEndedHandler, std::move(sleeper))
+    : WaitingSupportCommand(runner, support_command::Collect, support_wait_plans::Collect, &SessionEndedHandler,
+                            std::move(sleeper))
 {
 }
 
@@ -119,15 +80,5 @@ ResultCode CommandStartCollect::Execute(const ArgumentTokens& args)
     IntegrationRequest request;
     if (!BuildStartSessionRequest(ScenarioValues(arguments), {target}, std::nullopt, request))
         return result::InvalidState;
-    const AgentReply reply = AskAgent(*Runner(), request, StartResponseLimitMs);
-    if (const ResultCode asked = reply.Code(); asked != result::Success)
-        return asked;
-    const ResultCode code = reply.Answer().error;
-    if (code == result::Success)
-        return Wait();
-    if (code == AgentBadPath) {
-        PrintPathMessage(target);
-        return code;
-    }
-    return ExplainAgentCode(code, {SessionInProgress});
+    return AskThenWait(request, StartResponseLimitMs);
 }

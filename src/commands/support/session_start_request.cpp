@@ -1,5 +1,6 @@
 #include "commands/support/session_start_request.h"
 
+#include "commands/support/support_replies.h"
 #include "integration/integration_session.h"
 #include "json/json_values.h"
 #include "base/text_conversion.h"
@@ -50,6 +51,6 @@ bool BuildStartSessionRequest(const std::vector<std::string>& scenarios, const c
         return false;
     if (timeLimitSeconds && !SetInt64(params, "troubleshoot/stopWhen/timeExceeds", *timeLimitSeconds))
         return false;
-    request = BuildRequest("Product.Support", "StartSession", std::move(params));
+    request = BuildRequest(SupportModule, "StartSession", std::move(params));
     return true;
 }

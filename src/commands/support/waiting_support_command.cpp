@@ -2,33 +2,15 @@
 
 #include "base/console_output.h"
 #include "base/result_codes.h"
+#include "commands/support/support_replies.h"
 #include "integration/integration_session.h"
 #include "integration/tesdk_runner.h"
 
 #include <utility>
 
-namespace {
-constexpr ResultCode AgentNeedsElevation{288};
-}  // namespace
-
-ResultCode ExplainAgentCode(ResultCode code, const std::vector<AgentCodeMessage>& known)
-{
-    if (code == AgentNeedsElevation) {
-        console::WriteLine(L"Administrative privileges are required!");
-        return result::ElevationRequired;
-    }
-    for (const AgentCodeMessage& entry : known) {
-        if (entry.code == code) {
-            console::WriteLine(entry.message);
-            break;
-        }
-    }
-    return code;
-}
-
-WaitingSupportCommand::WaitingSupportCommand(TesdkRunner* runner, const SupportWaitPlan& plan,
+WaitingSupportCommand::WaitingSupportCommand(TesdkRunner* runner, CommandSet command, const SupportWaitPlan& plan,
                                              SupportNotificationHandler handler, WaitSleeper sleeper)
-    : CommandBase(runner), plan_(plan), handler_(handler), sleeper_(std::move(sleeper))
+    : CommandBase(runner), command_(command), plan_(plan), handler_(handler), sleeper_(std::move(sleeper))
 {
 }
 
@@ -54,6 +36,12 @@ ResultCode WaitingSupportCommand::OpenListeningConnection()
         return result::Success;
     console::WriteLine(L"Failed to initialize integration module.");
     return result::CommandFailed;
+}
+
+ResultCode WaitingSupportCommand::AskThenWait(const IntegrationRequest& request, uint32_t responseLimitMs)
+{
+    const ResultCode asked = SupportReplies.Ask(*Runner(), command_, request, responseLimitMs).result;
+    return asked == result::Success ? Wait() : asked;
 }
 
 ResultCode WaitingSupportCommand::Wait()

@@ -23,27 +23,31 @@ TEST(AgentReply, CodesOfTheUsualReading)
         const char* what;
         ResultCode status;
         std::vector<MethodAnswer> methods;
-        ResultCode code;
         ResultCode methodCode;
+        size_t failed;  // once the send succeeded
     };
     const ResultCode ok = result::Success, failed = result::CommandFailed, busy{-1056}, four{4};
     const ResultCode large = ResultCode::FromWindows(0x80004005u);
+    const size_t all = AgentReply::AllAnswered;
     const Case cases[] = {
-        {"answered", ok, {Answered(ok)}, ok, ok},
-        {"the method's own code", ok, {Answered(busy)}, ok, busy},
-        {"the send failed", result::ResponseTimeout, {}, result::ResponseTimeout, result::ResponseTimeout},
-        {"a send failure the library hands out as a large unsigned", large, {}, large, large},
-        {"the answer lacks the method", ok, {MethodAnswer{}}, failed, failed},
-        {"the answer lacks the second method", ok, {Answered(four), MethodAnswer{}}, failed, failed},
-        {"two methods answered", ok, {Answered(four), Answered(ok)}, ok, four},
-        {"no method at all", ok, {}, failed, failed},
+        {"answered", ok, {Answered(ok)}, ok, all},
+        {"the method's own code", ok, {Answered(busy)}, busy, 0},
+        {"the send failed", result::ResponseTimeout, {}, result::ResponseTimeout, 0},
+        {"a send failure the library hands out as a large unsigned", large, {}, large, 0},
+        {"the answer lacks the method", ok, {MethodAnswer{}}, failed, 0},
+        {"a missing answer comes before a code", ok, {Answered(four), MethodAnswer{}}, failed, 1},
+        {"the first method's code", ok, {Answered(four), Answered(ok)}, four, 0},
+        {"the second method's code", ok, {Answered(ok), Answered(busy)}, busy, 1},
+        {"the first of two codes", ok, {Answered(busy), Answered(four)}, busy, 0},
+        {"no method at all", ok, {}, failed, 0},
     };
     for (const Case& c : cases) {
         AgentReply reply;
         reply.status = c.status;
         reply.methods = c.methods;
-        EXPECT_EQ(reply.Code(), c.code) << c.what;
         EXPECT_EQ(reply.MethodCode(), c.methodCode) << c.what;
+        if (c.status == ok)
+            EXPECT_EQ(reply.FailedMethod(), c.failed) << c.what;
     }
 }
 
@@ -60,11 +64,11 @@ TEST(AgentReply, ReadsEachMethodOfTheRequestUnderItsOwnNames)
     EXPECT_EQ(reply.methods[0].output["n"], 1);
     EXPECT_TRUE(reply.methods[1].answered);
     EXPECT_EQ(reply.methods[1].error, ResultCode(4));
-    EXPECT_EQ(reply.MethodCode(), result::Success);
+    EXPECT_EQ(reply.MethodCode(), ResultCode(4));  // the asked method's own code, not the unasked one's
 
     const AgentReply missing = ReadAgentReply(request, ParseResponse(R"({"response":{"data":{
         "Scan.Module":[{"@name":"First","error":0}]}}})"));
     ASSERT_EQ(missing.methods.size(), 2u);
     EXPECT_FALSE(missing.methods[1].answered);
-    EXPECT_EQ(missing.Code(), result::CommandFailed);
+    EXPECT_EQ(missing.MethodCode(), result::CommandFailed);
 }
