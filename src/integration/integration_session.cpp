@@ -1,10 +1,7 @@
 #include "integration/integration_session.h"
 
-#include "integration/agent_request.h"
-
 #include "json/json_composed_serializer.h"
 #include "json/json_document.h"
-#include "base/text_conversion.h"
 
 #include <json/writer.h>
 
@@ -90,15 +87,4 @@ const ResponseMethod* FindMethod(const IntegrationResponse& response, std::strin
         return nullptr;  // only the first module of that name counts
     }
     return nullptr;
-}
-
-bool IsSupportState(cv::tesdk::Integration& connection, std::wstring_view expected)
-{
-    const AgentReply state = AskAgent(connection, BuildRequest("Product.Support", "GetState"), QueryLimitMs);
-    if (state.MethodCode() != result::Success)
-        return false;
-    cv::StringW text;
-    if (!JsonComposedSerializer::LoadField(&state.Answer().output, "state", text))
-        return false;
-    return text.view() == expected;
 }

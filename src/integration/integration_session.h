@@ -37,6 +37,3 @@ IntegrationResponse ParseResponse(const std::string& text);
 // The first result of that method in the first module of that name, or null.
 const ResponseMethod* FindMethod(const IntegrationResponse& response, std::string_view module,
                                  std::string_view method);
-
-// Asks "Product.Support" "GetState" (5000 ms) whether the support state is `expected`.
-[[nodiscard]] bool IsSupportState(cv::tesdk::Integration& connection, std::wstring_view expected);

@@ -3,7 +3,7 @@
 #include "base/console_output.h"
 #include "base/result_codes.h"
 #include "commands/support/support_replies.h"
-#include "integration/integration_session.h"
+#include "commands/support/support_state.h"
 #include "integration/tesdk_runner.h"
 
 #include <utility>

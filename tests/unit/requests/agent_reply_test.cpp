@@ -46,8 +46,9 @@ TEST(AgentReply, CodesOfTheUsualReading)
         reply.status = c.status;
         reply.methods = c.methods;
         EXPECT_EQ(reply.MethodCode(), c.methodCode) << c.what;
-        if (c.status == ok)
+        if (c.status == ok) {
             EXPECT_EQ(reply.FailedMethod(), c.failed) << c.what;
+        }
     }
 }
 

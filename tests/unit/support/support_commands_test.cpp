@@ -8,12 +8,14 @@
 #include "commands/support/session_queries.h"
 #include "commands/support/session_start_commands.h"
 #include "commands/support/session_stop_commands.h"
+#include "commands/support/support_state.h"
 #include "integration/tesdk_runner.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -588,6 +590,38 @@ TEST_F(SupportCommandTest, GetScenariosPrintsFourLinesEach)
         EXPECT_EQ(outcome.code, run.code) << run.answer;
     }
     ExpectRequestsThroughRunner(5000);
+}
+
+// The waits' poll: only an answer with that very state is yes, and it prints nothing.
+TEST_F(SupportCommandTest, StatePollSaysYesOnlyForThatState)
+{
+    struct Case {
+        const char* what;
+        std::string answer;
+        bool yes;
+    };
+    const Case cases[] = {
+        {"that state", Answer(0, R"({"state": "active"})"), true},
+        {"another state", Answer(0, R"({"state": "idle"})"), false},
+        {"the state in another case", Answer(0, R"({"state": "Active"})"), false},
+        {"no state", Answer(0, "{}"), false},
+        {"the method's own code", Answer(-5, R"({"state": "active"})"), false},
+        {"a failed send", R"({"status": 1460})", false},
+        {"no answer", R"({"raw": "{\"response\": {\"data\": {}}}"})", false},
+    };
+    for (const Case& c : cases) {
+        Connect("\"Product.Support/GetState\": " + c.answer);
+        CapturedOutput captured;
+        EXPECT_EQ(IsSupportState(runner, L"active"), c.yes) << c.what;
+        EXPECT_EQ(captured.Text(), L"") << c.what;
+    }
+    ExpectRequestsThroughRunner(5000);
+    EXPECT_EQ(Inputs("GetState"), std::vector<Json::Value>(std::size(cases), Json::Value(Json::objectValue)));
+
+    // A stopped connection sends nothing.
+    runner.Shutdown();
+    EXPECT_FALSE(IsSupportState(runner, L"idle"));
+    EXPECT_EQ(agent.LogEntries("request").size(), std::size(cases));
 }
 
 }  // namespace
