@@ -11,4 +11,21 @@ enum : CommandSet {
 };
 }  // namespace product_command
 
-extern const ReplyTable ProductReplies;
+namespace product_replies {
+
+// The update module's own codes, as it answers them.
+constexpr ResultCode UpdateAlreadyRunning{1552};
+constexpr ResultCode UpdateDisabledByPolicy{5023};
+
+using namespace product_command;
+inline constexpr ReplyRule Rules[] = {
+    NeedsElevation(StartUpdate),
+    {StartUpdate, OnCode(UpdateAlreadyRunning), Says(L"An update process is already running!"), KeepsCode},
+    {StartUpdate, OnCode(UpdateDisabledByPolicy), Says(L"Update is disabled from policy!"), KeepsCode},
+    // Which of the two running-state questions failed, and why, is not passed on.
+    {IsUpdateInProgress, OnAnyCode, PrintsNothing, Gives(result::InvalidState)},
+};
+
+}  // namespace product_replies
+
+inline constexpr ReplyTable ProductReplies(product_replies::Rules);

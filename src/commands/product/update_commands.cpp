@@ -37,7 +37,8 @@ ResultCode CommandStartUpdate::Execute(const ArgumentTokens& args)
 ResultCode CommandIsUpdateInProgress::Execute(const ArgumentTokens&)
 {
     const IntegrationRequest request = BuildRequest("Update", {{"IsInstallerRunning"}, {"IsDownloaderRunning"}});
-    const CommandReply reply = ProductReplies.Ask(*Runner(), product_command::IsUpdateInProgress, request, QueryLimitMs);
+    const CommandReply reply =
+        ProductReplies.Ask(*Runner(), product_command::IsUpdateInProgress, request, QueryLimitMs);
     if (reply.result != result::Success)
         return reply.result;
     const MethodAnswer& installer = reply.reply.methods[0];
@@ -52,7 +53,8 @@ ResultCode CommandIsUpdateInProgress::Execute(const ArgumentTokens&)
 ResultCode CommandIsUpdateRestartNeeded::Execute(const ArgumentTokens&)
 {
     const IntegrationRequest request = BuildRequest("Product.RestartManager", "IsRestartNeeded");
-    const CommandReply reply = ProductReplies.Ask(*Runner(), product_command::IsUpdateRestartNeeded, request, QueryLimitMs);
+    const CommandReply reply =
+        ProductReplies.Ask(*Runner(), product_command::IsUpdateRestartNeeded, request, QueryLimitMs);
     if (reply.result != result::Success)
         return reply.result;
     const Json::Value& output = reply.Answer().output;
