@@ -77,7 +77,8 @@ constexpr ReplyRule NeedsElevation(CommandSet commands)
 struct CommandReply {
     ResultCode result;
     AgentReply reply;
-    const MethodAnswer& Answer() const { return reply.Answer(); }
+    // The answer to the request's method at `method` (in request order); only once `result` is 0.
+    const MethodAnswer& Answer(size_t method = 0) const { return reply.methods[method]; }
 };
 
 class ReplyTable {

@@ -41,8 +41,8 @@ ResultCode CommandIsUpdateInProgress::Execute(const ArgumentTokens&)
         ProductReplies.Ask(*Runner(), product_command::IsUpdateInProgress, request, QueryLimitMs);
     if (reply.result != result::Success)
         return reply.result;
-    const MethodAnswer& installer = reply.reply.methods[0];
-    const MethodAnswer& download = reply.reply.methods[1];
+    const MethodAnswer& installer = reply.Answer(0);
+    const MethodAnswer& download = reply.Answer(1);
     bool installing = false, downloading = false;
     if (!GetBool(installing, installer.output, "response") || !GetBool(downloading, download.output, "response"))
         return result::InvalidParameter;
