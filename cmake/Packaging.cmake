@@ -60,6 +60,9 @@ endfunction()
 configure_file("${PROJECT_SOURCE_DIR}/packaging/README.txt.in" "${_files}/README.txt" @ONLY NEWLINE_STYLE CRLF)
 product_windows_text("${PROJECT_SOURCE_DIR}/packaging/install-demo.cmd" "${_files}/install-demo.cmd")
 product_windows_text("${PROJECT_SOURCE_DIR}/packaging/uninstall-demo.cmd" "${_files}/uninstall-demo.cmd")
+# The operator's reference and the schema of the JSON output it describes.
+product_windows_text("${PROJECT_SOURCE_DIR}/docs/commands.md" "${_files}/commands.md")
+product_windows_text("${PROJECT_SOURCE_DIR}/docs/console-output.schema.json" "${_files}/console-output.schema.json")
 
 # Licences of the third-party code linked into the binaries: the Debian
 # copyright files of the sources built here, and of the MinGW-w64 runtime
@@ -97,7 +100,8 @@ endforeach()
 
 # Install rules of the archives only: `cmake --install` (the demo) leaves them out.
 install(TARGETS ${PRODUCT_CONSOLE_TARGETS} RUNTIME DESTINATION . COMPONENT console EXCLUDE_FROM_ALL)
-install(FILES "${_files}/README.txt" DESTINATION . COMPONENT console EXCLUDE_FROM_ALL)
+install(FILES "${_files}/README.txt" "${_files}/commands.md" "${_files}/console-output.schema.json"
+        DESTINATION . COMPONENT console EXCLUDE_FROM_ALL)
 install(FILES ${PRODUCT_LICENCE_FILES} DESTINATION licenses COMPONENT console EXCLUDE_FROM_ALL)
 install(TARGETS ${PRODUCT_AGENT_TARGETS} RUNTIME DESTINATION . COMPONENT agent EXCLUDE_FROM_ALL)
 install(FILES "${_files}/install-demo.cmd" "${_files}/uninstall-demo.cmd" DESTINATION . COMPONENT agent EXCLUDE_FROM_ALL)

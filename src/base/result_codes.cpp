@@ -1,25 +1,29 @@
 #include "base/result_codes.h"
 
+#include <iterator>
+
+namespace {
+
+const ResultCodeMessageEntry MessageTable[] = {
+    {result::BadArguments, "bad arguments"},
+    {result::InvalidParameter, "invalid parameter"},
+    {result::ElevationRequired, "elevation required"},
+    {result::CommandFailed, "command failed"},
+    {result::NoActiveScenario, "no active scenario"},
+    {result::ResponseTimeout, "response timeout"},
+    {result::SessionInProgress, "session already in progress"},
+    {result::NoConnection, "no connection"},
+    {result::Success, "success"},
+    {result::InvalidScenario, "invalid scenario"},
+    {result::Cancelled, "cancelled"},
+    {result::IntegrityCheckFailed, "integrity check failed"},
+};
+
+}  // namespace
+
 std::string ResultCodeMessage(ResultCode code)
 {
-    static const struct {
-        ResultCode code;
-        const char* message;
-    } table[] = {
-        {result::BadArguments, "bad arguments"},
-        {result::InvalidParameter, "invalid parameter"},
-        {result::ElevationRequired, "elevation required"},
-        {result::CommandFailed, "command failed"},
-        {result::NoActiveScenario, "no active scenario"},
-        {result::ResponseTimeout, "response timeout"},
-        {result::SessionInProgress, "session already in progress"},
-        {result::NoConnection, "no connection"},
-        {result::Success, "success"},
-        {result::InvalidScenario, "invalid scenario"},
-        {result::Cancelled, "cancelled"},
-        {result::IntegrityCheckFailed, "integrity check failed"},
-    };
-    for (const auto& entry : table) {
+    for (const auto& entry : MessageTable) {
         if (entry.code == code)
             return entry.message;
     }
@@ -27,3 +31,8 @@ std::string ResultCodeMessage(ResultCode code)
 }
 
 std::wstring ResultCodeDecimal(ResultCode code) { return std::to_wstring(static_cast<int32_t>(code)); }
+
+std::vector<ResultCodeMessageEntry> ResultCodesWithMessages()
+{
+    return {std::begin(MessageTable), std::end(MessageTable)};
+}

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A command's or a request's outcome: a Windows error number, 0 for success,
 // handled as signed (the support module answers with negated numbers, which
@@ -21,6 +22,8 @@ public:
 
     friend constexpr bool operator==(ResultCode a, ResultCode b) noexcept { return a.code_ == b.code_; }
     friend constexpr bool operator!=(ResultCode a, ResultCode b) noexcept { return a.code_ != b.code_; }
+    // Listings show codes in numeric order.
+    friend constexpr bool operator<(ResultCode a, ResultCode b) noexcept { return a.code_ < b.code_; }
 
 private:
     int32_t code_ = 0;
@@ -51,3 +54,10 @@ std::string ResultCodeMessage(ResultCode code);
 
 // The code in signed decimal, as the console prints it.
 std::wstring ResultCodeDecimal(ResultCode code);
+
+// The codes that have a message of their own, in the order they are searched.
+struct ResultCodeMessageEntry {
+    ResultCode code;
+    const char* message;
+};
+std::vector<ResultCodeMessageEntry> ResultCodesWithMessages();

@@ -1,6 +1,6 @@
 #include "commands/reply_table.h"
 
-#include "base/console_output.h"
+#include "console/command_output.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ bool Holds(const ReplyCase& holds, bool answered, ResultCode code)
 void Print(const ReplyText& text, const ReplyContext& context)
 {
     if (text.line != nullptr)
-        console::WriteLine(text.line);
+        Explain(text.line);
     if (text.explain != nullptr)
         text.explain(context);
 }

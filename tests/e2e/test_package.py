@@ -28,7 +28,8 @@ UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 AGENT_KEY = UNINSTALL + r"\Tessaro Security"
 
 CONSOLE_FILES = [
-    "ConsoleCancel.exe", "Product.Console.exe", "README.txt", "TesJson.dll", "guard-report.exe",
+    "ConsoleCancel.exe", "Product.Console.exe", "README.txt", "TesJson.dll", "commands.md",
+    "console-output.schema.json", "guard-report.exe",
     "licenses/GCC-runtime.txt", "licenses/JsonCpp.txt", "licenses/MinGW-w64-runtime.txt",
     "licenses/Zycore.txt", "licenses/Zydis.txt", "licenses/fmt.txt"]
 AGENT_FILES = [
@@ -108,14 +109,16 @@ def test_binaries_are_stripped_carry_the_version_and_link_their_debug_informatio
 
 def test_windows_texts_have_crlf_line_ends_and_the_readme_names_the_version(tmp_path):
     folder = unpack(AGENT_ARCHIVE, tmp_path / "unpacked")
-    texts = [folder / "README.txt", folder / "install-demo.cmd", folder / "uninstall-demo.cmd",
-             *(folder / "licenses").iterdir()]
+    texts = [folder / "README.txt", folder / "commands.md", folder / "install-demo.cmd",
+             folder / "uninstall-demo.cmd", *(folder / "licenses").iterdir()]
     for text in texts:
         data = text.read_bytes()
         assert data.count(b"\n") > 0 and data.count(b"\n") == data.count(b"\r\n"), text.name
     readme = (folder / "README.txt").read_bytes().decode("utf-8")
     assert readme.startswith(f"Product.Console {VERSION} for Windows x64\r\n")
     assert AGENT_ARCHIVE in readme
+    # It points to the reference beside it.
+    assert "commands.md" in readme
 
 
 class Prefix:

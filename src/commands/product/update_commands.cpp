@@ -1,9 +1,9 @@
 #include "commands/product/update_commands.h"
 
 #include "console/arguments.h"
-#include "base/console_output.h"
 #include "base/result_codes.h"
 #include "commands/product/product_replies.h"
+#include "console/command_output.h"
 #include "integration/integration_session.h"
 #include "integration/tesdk_runner.h"
 #include "json/json_composed_serializer.h"
@@ -27,10 +27,13 @@ ResultCode CommandStartUpdate::Execute(const ArgumentTokens& args)
 
     const IntegrationRequest request = BuildRequest("Update", "StartUpdate", std::move(params));
     const CommandReply reply = ProductReplies.Ask(*Runner(), product_command::StartUpdate, request, QueryLimitMs);
+    // Whether the agent took the request is data of its own once it has answered.
+    if (reply.reply.IsAnswered(0))
+        CommandOutput().Data("accepted", reply.Answer().error == result::Success);
     if (reply.result != result::Success)
         return reply.result;
     // The agent accepted the request; scripts read this line.
-    console::Write(L"error 0");
+    CommandOutput().Text(L"error 0");
     return result::Success;
 }
 
@@ -46,7 +49,11 @@ ResultCode CommandIsUpdateInProgress::Execute(const ArgumentTokens&)
     bool installing = false, downloading = false;
     if (!GetBool(installing, installer.output, "response") || !GetBool(downloading, download.output, "response"))
         return result::InvalidParameter;
-    console::Write(installing || downloading ? L"true" : L"false");
+    ICommandOutput& output = CommandOutput();
+    output.Text(installing || downloading ? L"true" : L"false");
+    output.Data("inProgress", installing || downloading);
+    output.Data("installerRunning", installing);
+    output.Data("downloaderRunning", downloading);
     return result::Success;
 }
 
@@ -63,7 +70,7 @@ ResultCode CommandIsUpdateRestartNeeded::Execute(const ArgumentTokens&)
     if (!JsonComposedSerializer::LoadField(&output, "isRestartNeeded", answer.isRestartNeeded))
         return result::InvalidParameter;
     if (!answer.isRestartNeeded) {
-        console::Write(L"false");  // the reasons are not looked at
+        Show(L"false", "restartNeeded", false);  // the reasons are not looked at
         return result::Success;
     }
     if (!JsonComposedSerializer::LoadField(&output, "reasons", answer.reasons))
@@ -71,6 +78,10 @@ ResultCode CommandIsUpdateRestartNeeded::Execute(const ArgumentTokens&)
     bool becauseOfUpdate = false;
     for (const int32_t reason : answer.reasons)
         becauseOfUpdate = becauseOfUpdate || reason == 1;
-    console::Write(becauseOfUpdate ? L"true" : L"false");
+    Json::Value reasons(Json::arrayValue);
+    for (const int32_t reason : answer.reasons)
+        reasons.append(reason);
+    CommandOutput().Data("reasons", std::move(reasons));
+    Show(becauseOfUpdate ? L"true" : L"false", "restartNeeded", becauseOfUpdate);
     return result::Success;
 }

@@ -2,8 +2,8 @@
 
 #include "commands/support/support_records.h"
 #include "commands/support/support_replies.h"
-#include "base/console_output.h"
 #include "base/result_codes.h"
+#include "console/command_output.h"
 #include "integration/integration_session.h"
 #include "integration/tesdk_runner.h"
 #include "json/json_composed_serializer.h"
@@ -19,7 +19,7 @@ CommandReply QuerySupport(TesdkRunner& runner, CommandSet command, const char* m
 }
 
 // Each member has its own fallback; a malformed answer still prints.
-std::wstring StateReport(const Json::Value& output)
+void ReportState(const Json::Value& output)
 {
     cv::StringA state;
     cv::List<cv::StringW> scenarios;
@@ -31,7 +31,9 @@ std::wstring StateReport(const Json::Value& output)
     if (!JsonComposedSerializer::LoadField(&output, "troubleshoot/stoppable", stoppable))
         stoppable = false;
 
-    std::wstring report = L"Current state: " + Utf8ToWide(state.view()) + L"\nScenarios: ";
+    const std::wstring stateText = Utf8ToWide(state.view());
+    std::wstring report = L"Current state: " + stateText + L"\nScenarios: ";
+    Json::Value scenarioList(Json::arrayValue);
     if (scenarios.empty()) {
         report += L"no scenario used";
     } else {
@@ -40,10 +42,16 @@ std::wstring StateReport(const Json::Value& output)
             report += separator;
             report += scenario.view();
             separator = L", ";
+            scenarioList.append(TextValue(scenario.view()));
         }
     }
     report += stoppable ? L"\nStoppable: yes\n" : L"\nStoppable: no\n";
-    return report;
+
+    ICommandOutput& out = CommandOutput();
+    out.Text(report);
+    out.Data("state", TextValue(stateText));
+    out.Data("scenarios", std::move(scenarioList));
+    out.Data("stoppable", stoppable);
 }
 
 }  // namespace
@@ -53,7 +61,7 @@ ResultCode CommandGetState::Execute(const ArgumentTokens&)
     const CommandReply state = QuerySupport(*Runner(), support_command::GetState, "GetState");
     if (state.result != result::Success)
         return state.result;
-    console::Write(StateReport(state.Answer().output));
+    ReportState(state.Answer().output);
     return result::Success;
 }
 
@@ -66,6 +74,7 @@ ResultCode CommandGetScenarios::Execute(const ArgumentTokens&)
     if (!LoadScenarios(catalogueAnswer.Answer().output, "scenariosList", scenarios))
         return result::InvalidParameter;
     std::wstring catalogue;
+    Json::Value entries(Json::arrayValue);
     for (const SupportScenario& scenario : scenarios) {
         catalogue += L"Scenario: \n\tId: ";
         catalogue += scenario.id.view();
@@ -74,7 +83,12 @@ ResultCode CommandGetScenarios::Execute(const ArgumentTokens&)
         catalogue += L"\n\tDescription: ";
         catalogue += scenario.description.view();
         catalogue += L'\n';
+        Json::Value entry(Json::objectValue);
+        entry["id"] = TextValue(scenario.id.view());
+        entry["name"] = TextValue(scenario.name.view());
+        entry["description"] = TextValue(scenario.description.view());
+        entries.append(std::move(entry));
     }
-    console::Write(catalogue);
+    Show(catalogue, "scenarios", std::move(entries));
     return result::Success;
 }

@@ -4,8 +4,8 @@
 #include "commands/support/support_replies.h"
 #include "commands/support/support_wait_plans.h"
 #include "console/arguments.h"
-#include "base/console_output.h"
 #include "base/result_codes.h"
+#include "console/command_output.h"
 
 #include <string>
 #include <utility>
@@ -45,14 +45,14 @@ ResultCode CommandStartSession::Execute(const ArgumentTokens& args)
 
     const std::vector<std::string> scenarios = ScenarioValues(arguments);
     if (!HasParam(arguments, std::string("scenario")) && !HasParam(arguments, std::string("scenarioId"))) {
-        console::WriteLine(L"Parameter scenario not found.");
+        Explain(L"Parameter scenario not found.");
         return result::InvalidParameter;
     }
     const DeliveryTarget target = LocalDeliveryTarget(OutputFolder(arguments));
     int64_t timeLimit = DefaultSessionTimeLimitSeconds;
     if (HasParam(arguments, std::string("timeout")) &&
         !ParseSessionTimeLimit(GetParam(arguments, std::string("timeout")), timeLimit)) {
-        console::WriteLine(L"Invalid value for timeout parameter.");
+        Explain(L"Invalid value for timeout parameter.");
         return result::InvalidParameter;
     }
 

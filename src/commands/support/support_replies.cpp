@@ -1,6 +1,6 @@
 #include "commands/support/support_replies.h"
 
-#include "base/console_output.h"
+#include "console/command_output.h"
 #include "json/json_values.h"
 
 #include <string>
@@ -28,18 +28,21 @@ void PrintPathMessage(const ReplyContext& context)
 {
     std::wstring folder;
     static_cast<void>(GetWideString(folder, context.params, "deliverTo[0]/folder"));  // empty when absent
-    console::WriteLine(L"\"" + folder + L"\" is an invalid or inaccessible path. Please try again with another one.");
+    Explain(L"\"" + folder + L"\" is an invalid or inaccessible path. Please try again with another one.");
+    CommandOutput().Data("outputPath", TextValue(folder));
 }
 
 void PrintDiskSpaceMessage(const ReplyContext& context)
 {
     int64_t bytes = 0;
     if (!GetInt64(bytes, context.answer.output, "diskSpaceNeeded")) {
-        console::WriteLine(L"There is not enough space on the system partition.");
+        Explain(L"There is not enough space on the system partition.");
         return;
     }
-    console::WriteLine(L"There is not enough space on the system partition, " + std::to_wstring(bytes / (1LL << 30)) +
-                       L"GB needed.");
+    const int64_t gigabytes = bytes / (1LL << 30);
+    Explain(L"There is not enough space on the system partition, " + std::to_wstring(gigabytes) + L"GB needed.");
+    CommandOutput().Data("diskSpaceNeededBytes", Json::Value(static_cast<Json::Int64>(bytes)));
+    CommandOutput().Data("diskSpaceNeededGB", Json::Value(static_cast<Json::Int64>(gigabytes)));
 }
 
 constexpr wchar_t NoSession[] = L"There is no support session in progress.";

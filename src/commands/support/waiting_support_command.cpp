@@ -1,9 +1,9 @@
 #include "commands/support/waiting_support_command.h"
 
-#include "base/console_output.h"
 #include "base/result_codes.h"
 #include "commands/support/support_replies.h"
 #include "commands/support/support_state.h"
+#include "console/command_output.h"
 #include "integration/tesdk_runner.h"
 
 #include <utility>
@@ -18,7 +18,8 @@ WaitingSupportCommand::~WaitingSupportCommand() { Shutdown(); }
 
 bool WaitingSupportCommand::Cancel()
 {
-    console::WriteLine(L"The wait was interrupted. Exiting...");
+    // The wait itself says in its data that it was interrupted.
+    CommandOutput().Text(L"The wait was interrupted. Exiting...\n");
     flags_.interrupted.exchange(true);
     return true;
 }
@@ -34,7 +35,7 @@ ResultCode WaitingSupportCommand::OpenListeningConnection()
     const cv::tesdk::SdkLoadOptions options = Runner()->Options();
     if (Initialize(path, options) == result::Success)
         return result::Success;
-    console::WriteLine(L"Failed to initialize integration module.");
+    Explain(L"Failed to initialize integration module.");
     return result::CommandFailed;
 }
 
