@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Checks that the release can be built again byte for byte: builds the release
+# targets of the checked-out commit a second time, from a fresh export of it
+# in a fresh folder and without a compiler cache, and compares every file and
+# every archive entry of the unsigned release with the one of build/ (or
+# $BUILD_DIR), which it brings up to date first. Exit status 1 on a difference.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  echo "check-reproducible: no build in $build" >&2
+  exit 1
+fi
+cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+
+SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct)
+export SOURCE_DATE_EPOCH
+cmake --build "$build" --target packages >/dev/null
+
+second=$(mktemp -d "${TMPDIR:-/tmp}/product-second-build.XXXXXX")
+mkdir "$second/source"
+git -C "$root" archive --format=tar HEAD | tar -x -C "$second/source"
+start=$(date +%s)
+export CCACHE_DISABLE=1
+cmake -S "$second/source" -B "$second/build" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$second/source/cmake/toolchain-mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE="$(cache_value CMAKE_BUILD_TYPE)" -DDEPS_SOURCE_DIR="$(cache_value DEPS_SOURCE_DIR)" \
+  -DPRODUCT_BUILD_TESTS=OFF >/dev/null
+cmake --build "$second/build" -j "$(nproc)" --target packages >/dev/null
+echo "check-reproducible: second build of the release targets in $(( $(date +%s) - start )) s"
+
+if python3 "$root/scripts/release/compare_releases.py" "$build/packages/unsigned" "$second/build/packages/unsigned"; then
+  rm -rf "$second"
+  exit 0
+fi
+if [ -n "$(git -C "$root" status --porcelain --untracked-files=no)" ]; then
+  echo "check-reproducible: the working tree has changes that the commit has not; the second build is of the commit" >&2
+fi
+echo "check-reproducible: the second build is kept in $second" >&2
+exit 1
