@@ -23,6 +23,9 @@ set "mark=SimulatedAgentDemo"
 set "here=%~dp0"
 rem Without the trailing backslash, which would escape the closing quote below.
 set "here=%here:~0,-1%"
+rem Never a folder that is not this script's (Wine's cmd, for one, drops the
+rem "%" signs of a folder's name from %~dp0).
+if not exist "%here%\%~nx0" goto unknown_folder
 
 set "trust="
 if /i "%~1"=="/trust" set "trust=1"
@@ -125,4 +128,8 @@ exit /b 1
 
 :cannot_trust
 echo install-demo: cannot add the certificate to the store %1; run it as an administrator.
+exit /b 1
+
+:unknown_folder
+echo install-demo: cannot tell the folder of this script (not "%here%"); nothing was changed.
 exit /b 1

@@ -9,6 +9,9 @@ set "key=HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaro Securi
 set "mark=SimulatedAgentDemo"
 set "here=%~dp0"
 set "here=%here:~0,-1%"
+rem Never a folder that is not this script's (Wine's cmd, for one, drops the
+rem "%" signs of a folder's name from %~dp0).
+if not exist "%here%\%~nx0" goto unknown_folder
 
 %reg% query "%key%" /reg:64 >nul 2>&1
 if errorlevel 1 goto not_registered
@@ -71,4 +74,8 @@ exit /b 1
 
 :cannot_write
 echo uninstall-demo: cannot remove "%key%"; run it as an administrator.
+exit /b 1
+
+:unknown_folder
+echo uninstall-demo: cannot tell the folder of this script (not "%here%"); nothing was changed.
 exit /b 1
