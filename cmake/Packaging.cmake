@@ -146,7 +146,7 @@ install(FILES "${_files}/install-demo.cmd" "${_files}/uninstall-demo.cmd" DESTIN
 # The description of the release for scripts/release/make_archives.py.
 set(_archives
   "${PRODUCT_PACKAGE_BASE}|console"
-  "${PRODUCT_PACKAGE_BASE}-with-simulated-agent|console;agent")
+  "${PRODUCT_PACKAGE_BASE}-with-simulated-agent|console,agent")
 set(_release "{}")
 foreach(_field product version source_dir deps_dir build_dir output_dir cmake objcopy)
   set(_value_product "${PRODUCT_PACKAGE_NAME}")
@@ -162,7 +162,7 @@ foreach(_field product version source_dir deps_dir build_dir output_dir cmake ob
 endforeach()
 set(_list "[]")
 foreach(_entry ${_archives})
-  string(REPLACE "|" ";" _entry "${_entry}")
+  string(REGEX REPLACE "[|,]" ";" _entry "${_entry}")
   list(POP_FRONT _entry _name)
   set(_components "[]")
   foreach(_component ${_entry})

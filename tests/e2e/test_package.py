@@ -452,7 +452,7 @@ FOREIGN_KEYS = {
 @pytest.mark.parametrize("case", FOREIGN_KEYS)
 def test_the_demo_scripts_leave_a_key_they_did_not_make_as_it_was(clean, case):
     prefix = clean
-    demo = unpack(PACKAGES / AGENT_ARCHIVE, prefix.drive_c / "Foreign Demo")
+    demo = unpack(PACKAGES / AGENT_ARCHIVE, prefix.drive_c / f"Foreign Demo {list(FOREIGN_KEYS).index(case)}")
     for name, data in FOREIGN_KEYS[case].items():
         prefix.add(name, data.replace("<demo>", windows_path_in(prefix, demo)))
     before = prefix.export(AGENT_KEY)
