@@ -9,6 +9,7 @@ debug archive and the bill of materials written into the output folder.
 
 The description (release.json) is written by cmake/Packaging.cmake."""
 import json
+import os
 import re
 import shutil
 import subprocess
@@ -134,9 +135,12 @@ def bill_of_materials(release, archive, binaries, third_party, licence_files, ep
 def split_debug_information(objcopy, binary, debug):
     """Strips a staged binary, keeping its debug information in `debug` and a
     link to it in the binary."""
+    # objcopy writes a new header, with the time it is given (else the clock's):
+    # 0, as the linker leaves it.
+    untimed = dict(os.environ, SOURCE_DATE_EPOCH="0")
     for args in (["--only-keep-debug", str(binary), str(debug)],
                  ["--strip-all", f"--add-gnu-debuglink={debug}", str(binary)]):
-        proc = subprocess.run([objcopy, *args], capture_output=True, text=True)
+        proc = subprocess.run([objcopy, *args], capture_output=True, text=True, env=untimed)
         if proc.returncode != 0:
             lib.fail(f"cannot split the debug information of {binary.name}: {proc.stderr.strip()}")
     binary.write_bytes(lib.prepared_for_signing(binary.read_bytes()))

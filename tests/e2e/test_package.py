@@ -155,17 +155,22 @@ def test_binaries_are_stripped_carry_their_version_resource_and_link_their_debug
             assert version_string(data, "FileDescription"), binary.name
 
 
-def test_binaries_hold_no_time_stamp_and_no_build_path():
+def header_time(data):
+    """The time stamp of a PE file's header."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    assert data[pe:pe + 4] == b"PE\0\0"
+    return struct.unpack_from("<I", data, pe + 8)[0]
+
+
+def test_binaries_and_their_debug_information_hold_no_time_stamp_and_no_build_path():
     build = str(BIN_DIR.parent).encode()
     for name in ARCHIVES:
-        for binary, data in pe_entries(UNSIGNED / name).items():
-            pe = struct.unpack_from("<I", data, 0x3C)[0]
-            assert struct.unpack_from("<I", data, pe + 8)[0] == 0, binary
-            assert build not in data and str(SOURCE).encode() not in data, binary
+        files = dict(pe_entries(UNSIGNED / name))
         with zipfile.ZipFile(UNSIGNED / (top(name) + "-debug.zip")) as archive:
-            for entry in archive.namelist():
-                data = archive.read(entry)
-                assert build not in data and str(SOURCE).encode() not in data, entry
+            files.update((entry, archive.read(entry)) for entry in archive.namelist())
+        for file, data in files.items():
+            assert header_time(data) == 0, file
+            assert build not in data and str(SOURCE).encode() not in data, file
 
 
 def osslsigncode(*args):
