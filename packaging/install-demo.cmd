@@ -90,8 +90,11 @@ rem is somebody else's to keep) or this script added it before, and records
 rem each store at once, so that a failure half-way leaves nothing unrecorded.
 :trust_in
 for %%s in (%stores%) do if /i "%%s"=="%1" exit /b 0
-%certutil% -store %1 %thumbprint% >nul 2>&1 && exit /b 0
-%certutil% -addstore %1 "%here%\demo-certificate.cer" >nul 2>&1 || goto cannot_trust
+rem certutil fails with negative codes, which "if errorlevel 1" takes for success.
+%certutil% -store %1 %thumbprint% >nul 2>&1
+if "%errorlevel%"=="0" exit /b 0
+%certutil% -addstore %1 "%here%\demo-certificate.cer" >nul 2>&1
+if not "%errorlevel%"=="0" goto cannot_trust
 if defined stores (set "stores=%stores% %1") else set "stores=%1"
 %reg% add "%key%" /v DemoCertificate /t REG_SZ /d "%thumbprint%" /f /reg:64 >nul 2>&1
 if errorlevel 1 goto cannot_write

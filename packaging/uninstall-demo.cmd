@@ -44,8 +44,11 @@ for %%s in (%stores%) do (
 exit /b 0
 
 :untrust
-%certutil% -store %1 %trusted% >nul 2>&1 || exit /b 0
-%certutil% -delstore %1 %trusted% >nul 2>&1 && exit /b 0
+rem certutil fails with negative codes, which "if errorlevel 1" takes for success.
+%certutil% -store %1 %trusted% >nul 2>&1
+if not "%errorlevel%"=="0" exit /b 0
+%certutil% -delstore %1 %trusted% >nul 2>&1
+if "%errorlevel%"=="0" exit /b 0
 echo uninstall-demo: cannot remove the certificate %trusted% from the store %1; run it as an administrator.
 exit /b 1
 

@@ -183,7 +183,7 @@ def verify(path):
 
 def signer_certificates(path, scratch):
     """The certificates in a file's signature, as PEM text."""
-    signature = scratch / (path.name + ".p7")
+    signature = path.with_name(path.name + ".p7")
     assert osslsigncode("extract-signature", "-in", str(path), "-out", str(signature)).returncode == 0
     out = subprocess.run(["openssl", "pkcs7", "-inform", "DER", "-in", str(signature), "-print_certs"],
                          capture_output=True, text=True, check=True).stdout
@@ -330,7 +330,9 @@ class Prefix:
     def __init__(self, root):
         self.root = root
         self.drive_c = root / "drive_c"
-        self.env = dict(os.environ, WINEPREFIX=str(root), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+        # Wine's own certutil.exe is a stub: the stand-in in system32 runs instead.
+        self.env = dict(os.environ, WINEPREFIX=str(root), WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=;certutil.exe=n")
 
     def run(self, *args, cwd=None):
         proc = subprocess.run([WINE, *args], stdin=subprocess.DEVNULL, capture_output=True,
@@ -365,6 +367,13 @@ class Prefix:
 
     def add(self, name, data, key=AGENT_KEY):
         assert self.run("reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", data, "/f")[0] == 0
+
+    def certificates(self):
+        """Every certificate of the local machine's stores, as (store, thumbprint, data)."""
+        rc, out = self.run("reg", "query", STORES, "/s")
+        text = out.decode("utf-8", "replace")
+        return sorted(re.findall(r"SystemCertificates\\([^\\\r\n]+)\\Certificates\\([0-9A-F]{40})\r?\n"
+                                 r"\s+Blob\s+REG_BINARY\s+([0-9A-F]*)", text))
 
     def trusted(self, store, thumbprint):
         return self.run("reg", "query", rf"{STORES}\{store}\Certificates\{thumbprint}")[0] == 0
@@ -409,7 +418,7 @@ def test_install_demo_registers_its_folder_and_uninstall_demo_restores_the_regis
     # Elsewhere, without stand-ins: reaches an agent only through the registration.
     elsewhere = unpack(PACKAGES / CONSOLE_ARCHIVE, prefix.drive_c / (folder + " console"))
     before = prefix.export(UNINSTALL)
-    stores = prefix.export(STORES)
+    stores = prefix.certificates()
 
     # A second run finds its own key and leaves it as the first run made it.
     assert prefix.script(demo / "install-demo.cmd")[0] == 0
@@ -424,7 +433,7 @@ def test_install_demo_registers_its_folder_and_uninstall_demo_restores_the_regis
 
     assert prefix.script(demo / "uninstall-demo.cmd")[0] == 0
     assert prefix.export(UNINSTALL) == before
-    assert prefix.export(STORES) == stores
+    assert prefix.certificates() == stores
     # ERROR_MOD_NOT_FOUND: no agent any more, and the console says nothing.
     assert prefix.run(windows_path_in(prefix, elsewhere / "Product.Console.exe"), "/c", "GetVersion", "product",
                       cwd=elsewhere) == (126, b"")
@@ -461,13 +470,13 @@ def test_the_demo_scripts_leave_a_key_they_did_not_make_as_it_was(clean, case):
     for name, data in FOREIGN_KEYS[case].items():
         prefix.add(name, data.replace("<demo>", windows_path_in(prefix, demo)))
     before = prefix.export(AGENT_KEY)
-    stores = prefix.export(STORES)
+    stores = prefix.certificates()
     for script, args in (("install-demo.cmd", ()), ("install-demo.cmd", ("/trust",)), ("uninstall-demo.cmd", ())):
         rc, out = prefix.script(demo / script, *args, from_its_folder=True)
         assert rc == 1, (script, out)
         assert b"nothing was changed" in out.lower(), (script, out)
         assert prefix.export(AGENT_KEY) == before, script
-        assert prefix.export(STORES) == stores, script
+        assert prefix.certificates() == stores, script
 
 
 def thumbprint_of(demo):
@@ -486,10 +495,11 @@ def test_install_demo_trusts_the_throw_away_certificate_only_when_asked_and_unin
     other = "00" * 20
     assert prefix.run("reg", "add", rf"{STORES}\Root\Certificates\{other}", "/v", "Blob", "/t", "REG_BINARY",
                       "/d", "00", "/f")[0] == 0
-    stores = prefix.export(STORES)
+    stores = prefix.certificates()
+    assert ("Root", other, "00") in stores
 
     assert prefix.script(demo / "install-demo.cmd")[0] == 0
-    assert prefix.export(STORES) == stores
+    assert prefix.certificates() == stores
     assert prefix.script(demo / "uninstall-demo.cmd")[0] == 0
 
     rc, out = prefix.script(demo / "install-demo.cmd", "/trust")
@@ -504,7 +514,7 @@ def test_install_demo_trusts_the_throw_away_certificate_only_when_asked_and_unin
     assert prefix.export(AGENT_KEY) == registered
 
     assert prefix.script(demo / "uninstall-demo.cmd")[0] == 0
-    assert prefix.export(STORES) == stores
+    assert prefix.certificates() == stores
     assert prefix.value("InstallLocation") is None
 
 
@@ -514,13 +524,13 @@ def test_a_certificate_trusted_before_the_demo_stays_trusted_after_it(clean):
     thumbprint = thumbprint_of(demo)
     certutil = r"C:\windows\system32\certutil.exe"
     assert prefix.run(certutil, "-addstore", "Root", windows_path_in(prefix, demo / "demo-certificate.cer"))[0] == 0
-    stores = prefix.export(STORES)
+    stores = prefix.certificates()
 
     assert prefix.script(demo / "install-demo.cmd", "/trust")[0] == 0
     assert prefix.trusted("TrustedPublisher", thumbprint)
     assert prefix.value("DemoCertificateStores") == "TrustedPublisher"
     assert prefix.script(demo / "uninstall-demo.cmd")[0] == 0
-    assert prefix.export(STORES) == stores
+    assert prefix.certificates() == stores
     assert prefix.trusted("Root", thumbprint)
     prefix.run(certutil, "-delstore", "Root", thumbprint)
 
@@ -531,10 +541,10 @@ def test_install_demo_trusts_nothing_in_a_build_without_a_throw_away_certificate
     for name in DEMO_CERTIFICATE_FILES:
         (demo / name).unlink()
     before = prefix.export(UNINSTALL)
-    stores = prefix.export(STORES)
+    stores = prefix.certificates()
     rc, out = prefix.script(demo / "install-demo.cmd", "/trust")
     assert rc == 1 and b"Nothing was changed" in out, out
-    assert prefix.export(UNINSTALL) == before and prefix.export(STORES) == stores
-    rc, out = prefix.script(demo / "install-demo.cmd", "/bogus")
+    assert prefix.export(UNINSTALL) == before and prefix.certificates() == stores
+    rc, out = prefix.script(demo / "install-demo.cmd", "/bogus", from_its_folder=True)
     assert rc == 2 and b"usage" in out, out
     assert prefix.export(UNINSTALL) == before
