@@ -1,11 +1,21 @@
 #pragma once
-// Lets the library's callbacks into a connection only while it is registered,
-// and lets the connection wait for those already inside before it closes what
-// they touch: the library need not wait for a running callback when it
-// unregisters. Callbacks never wait here; closing waits only for callbacks,
-// which take no lock of the connection. The slim lock and the condition
-// variable need no clean-up, so a gate left behind stays closed.
+// Lets the library's callbacks into a connection only for the registration
+// they belong to, and lets the connection wait for those already inside
+// before it closes what they touch: the library need not wait for a running
+// callback when it unregisters.
+//
+// Each registration has an identity of its own, handed to the library as the
+// callbacks' context and never used again in the process. A callback that
+// carries the identity of a registration that has ended (a late callback of
+// the instance released before a reload, or of a connection that is gone)
+// finds nothing and is dropped, without touching the connection. Callbacks
+// never wait here; closing waits only for callbacks, which take no lock of
+// the connection. The slim lock and the condition variable need no clean-up.
 #include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
 
 namespace cv {
 namespace tesdk {
@@ -15,59 +25,106 @@ public:
     CallbackGate() = default;
     CallbackGate(const CallbackGate&) = delete;
     CallbackGate& operator=(const CallbackGate&) = delete;
+    ~CallbackGate() { Close(); }
 
-    void Open()
+    // Closes the current registration, if any, and returns the identity of a
+    // new one whose callbacks reach `owner`.
+    void* Open(void* owner)
     {
-        AcquireSRWLockExclusive(&lock_);
-        open_ = true;
-        ReleaseSRWLockExclusive(&lock_);
+        Close();
+        Registrations& all = TheRegistrations();
+        AcquireSRWLockExclusive(&all.lock);
+        identity_ = ++all.last;
+        all.open.push_back({identity_, owner, 0});
+        ReleaseSRWLockExclusive(&all.lock);
+        return reinterpret_cast<void*>(identity_);
     }
 
-    // Lets no further callback in, then waits until those inside have left.
+    // Lets no further callback of the current registration in, then waits
+    // until those inside have left.
     void Close()
     {
-        AcquireSRWLockExclusive(&lock_);
-        open_ = false;
-        while (inside_ != 0)
-            SleepConditionVariableSRW(&left_, &lock_, INFINITE, 0);
-        ReleaseSRWLockExclusive(&lock_);
+        if (identity_ == 0)
+            return;
+        Registrations& all = TheRegistrations();
+        AcquireSRWLockExclusive(&all.lock);
+        Registration* registration = all.Find(identity_);
+        registration->owner = nullptr;
+        while (registration->inside != 0) {
+            SleepConditionVariableSRW(&all.left, &all.lock, INFINITE, 0);
+            registration = all.Find(identity_);  // the list may have moved meanwhile
+        }
+        all.open.erase(all.open.begin() + (registration - all.open.data()));
+        ReleaseSRWLockExclusive(&all.lock);
+        identity_ = 0;
     }
 
-    // One callback's passage: it runs only when `Entered()`.
+    // One callback's passage: it runs only when `Owner()` is not null.
     class Pass {
     public:
-        explicit Pass(CallbackGate& gate) : gate_(gate)
+        explicit Pass(void* context) : identity_(reinterpret_cast<uintptr_t>(context))
         {
-            AcquireSRWLockExclusive(&gate_.lock_);
-            entered_ = gate_.open_;
-            if (entered_)
-                ++gate_.inside_;
-            ReleaseSRWLockExclusive(&gate_.lock_);
+            Registrations& all = TheRegistrations();
+            AcquireSRWLockExclusive(&all.lock);
+            Registration* registration = all.Find(identity_);
+            if (registration != nullptr && registration->owner != nullptr) {
+                owner_ = registration->owner;
+                ++registration->inside;
+            }
+            ReleaseSRWLockExclusive(&all.lock);
         }
         ~Pass()
         {
-            if (!entered_)
+            if (owner_ == nullptr)
                 return;
-            AcquireSRWLockExclusive(&gate_.lock_);
-            if (--gate_.inside_ == 0)
-                WakeAllConditionVariable(&gate_.left_);
-            ReleaseSRWLockExclusive(&gate_.lock_);
+            Registrations& all = TheRegistrations();
+            AcquireSRWLockExclusive(&all.lock);
+            if (--all.Find(identity_)->inside == 0)
+                WakeAllConditionVariable(&all.left);
+            ReleaseSRWLockExclusive(&all.lock);
         }
         Pass(const Pass&) = delete;
         Pass& operator=(const Pass&) = delete;
 
-        bool Entered() const { return entered_; }
+        // The connection the callback belongs to; null when its context names
+        // no open registration.
+        void* Owner() const { return owner_; }
 
     private:
-        CallbackGate& gate_;
-        bool entered_ = false;
+        uintptr_t identity_;
+        void* owner_ = nullptr;
     };
 
 private:
-    SRWLOCK lock_ = SRWLOCK_INIT;
-    CONDITION_VARIABLE left_ = CONDITION_VARIABLE_INIT;
-    unsigned inside_ = 0;
-    bool open_ = false;
+    struct Registration {
+        uintptr_t identity;
+        void* owner;      // null once closing began
+        unsigned inside;  // callbacks that passed and have not left
+    };
+
+    // Every open registration of the process. Never destroyed: a library's
+    // thread may still call back while the process ends.
+    struct Registrations {
+        SRWLOCK lock = SRWLOCK_INIT;
+        CONDITION_VARIABLE left = CONDITION_VARIABLE_INIT;
+        uintptr_t last = 0;
+        std::vector<Registration> open;
+
+        Registration* Find(uintptr_t identity)
+        {
+            const auto found = std::find_if(open.begin(), open.end(),
+                                            [&](const Registration& r) { return r.identity == identity; });
+            return found == open.end() ? nullptr : &*found;
+        }
+    };
+
+    static Registrations& TheRegistrations()
+    {
+        static Registrations* const registrations = new Registrations();
+        return *registrations;
+    }
+
+    uintptr_t identity_ = 0;  // 0 while no registration is open
 };
 
 }  // namespace tesdk

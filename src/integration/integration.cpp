@@ -29,19 +29,19 @@ void Integration::OnNotification(std::string_view, std::string_view) {}
 
 void Integration::OnResponse(std::string_view, ResultCode, std::string_view) {}
 
+// The context is the registration's identity, not the object: a callback of
+// an ended registration never reaches the object.
 void Integration::ForwardNotification(void* context, const char* name, const char* data)
 {
-    auto* self = static_cast<Integration*>(context);
-    const CallbackGate::Pass pass(self->callbackGate_);
-    if (pass.Entered())
+    const CallbackGate::Pass pass(context);
+    if (auto* self = static_cast<Integration*>(pass.Owner()))
         self->OnNotification(TextOrEmpty(name), TextOrEmpty(data));
 }
 
 void Integration::ForwardResponse(void* context, const char* requestId, uint32_t result, const char* response)
 {
-    auto* self = static_cast<Integration*>(context);
-    const CallbackGate::Pass pass(self->callbackGate_);
-    if (pass.Entered())
+    const CallbackGate::Pass pass(context);
+    if (auto* self = static_cast<Integration*>(pass.Owner()))
         self->OnResponse(TextOrEmpty(requestId), ResultCode::FromWindows(result), TextOrEmpty(response));
 }
 
@@ -94,8 +94,7 @@ ResultCode Integration::Initialize(const std::string& path, const SdkLoadOptions
 
     callbacks_.onNotification = &Integration::ForwardNotification;
     callbacks_.onResponse = &Integration::ForwardResponse;
-    callbackGate_.Open();
-    instance_->RegisterCallbacks(&callbacks_, this);
+    instance_->RegisterCallbacks(&callbacks_, callbackGate_.Open(this));
     return result::Success;
 }
 

@@ -2,6 +2,7 @@
 the scripted agent in report and block mode, with and without the
 search-path hardening, and outside Program Files the agent's unsigned
 libraries are reported but still loaded."""
+# ctest: LOCKS=guard_console_report
 import shutil
 import uuid
 from pathlib import Path
@@ -9,21 +10,9 @@ from pathlib import Path
 import pytest
 
 from conftest import AGENT_FILES, CONSOLE_FILES, Agent, Install, answer, windows_path
-from helpers.guard_rig import REPORT_FOLDER_NAME, linux_path, read_report, switches, wine
+from helpers.guard_rig import console_report, linux_path, read_report, switches  # noqa: F401
 
 STATUS = {"Locations": {"Product": {"Version": "1.2.3.4"}}}
-
-
-@pytest.fixture
-def console_report():
-    """The console's report file (its folder made), emptied before and after."""
-    program_data = wine("cmd", "/c", "echo", "%ProgramData%").stdout.decode().strip()
-    report = f"{program_data}\\{REPORT_FOLDER_NAME}\\dllReport.Product.Console.exe.V2"
-    path = linux_path(report)
-    path.parent.mkdir(parents=True, exist_ok=True)
-    path.unlink(missing_ok=True)
-    yield report
-    path.unlink(missing_ok=True)
 
 
 @pytest.fixture

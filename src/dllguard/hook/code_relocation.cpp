@@ -178,14 +178,25 @@ DWORD PlanMove(uint8_t* body, MovedCode* plan)
         plan->length += in.length;
         // Nothing runs after an unconditional jump: int3 padding behind it
         // (a short jump stub, say) may go under the patch.
-        if (in.flow == Flow::Jump && plan->length < kPatchSize && plan->length < readable &&
-            body[plan->length] == kInt3) {
-            while (plan->length < kPatchSize && plan->length < readable && body[plan->length] == kInt3)
-                ++plan->length;
-            break;
+        if (in.flow == Flow::Jump && plan->length < kPatchSize) {
+            size_t padded = plan->length;
+            while (padded < kPatchSize && padded < readable && body[padded] == kInt3)
+                ++padded;
+            if (padded == kPatchSize) {
+                plan->length = padded;
+                break;
+            }
+            // A lone jmp rel8 away from the bytes a patch would cover: what
+            // follows it may be code reached from elsewhere, and stays as it is.
+            const auto start = reinterpret_cast<uintptr_t>(body);
+            if (plan->count == 1 && in.branch == BranchForm::Short && !in.conditional &&
+                (in.branchTarget < start || in.branchTarget >= start + kPatchSize)) {
+                plan->shortEntry = true;
+                break;
+            }
         }
     }
-    if (plan->length < kPatchSize)
+    if (plan->length < kPatchSize && !plan->shortEntry)
         return ERROR_INVALID_BLOCK;
     static_assert(kMaxInstructionLength + kPatchSize - 1 <= kMaxMovedBytes);
     if (DWORD error = CheckBranchesInside(*plan))

@@ -21,7 +21,12 @@ constexpr size_t kMaxMovedBytes = kPatchSize - 1 + 15;  // the last one starts b
 
 struct MovedCode {
     uint8_t* body = nullptr;
-    size_t length = 0;  // bytes displaced, whole instructions, at least kPatchSize
+    size_t length = 0;  // bytes displaced, whole instructions, at least kPatchSize (but see shortEntry)
+    // The function is a lone jmp rel8 with code after it that may still be
+    // reached from elsewhere (another product's jump into a stub of its own
+    // nearby, which goes on behind the jump): only the jump's two bytes are
+    // displaced, and the patch is a jmp rel8 of its own to a landing nearby.
+    bool shortEntry = false;
     size_t count = 0;
     Instruction instructions[kMaxMovedInstructions];
     // Where the moved code may be placed so that every rel32 it needs fits.
@@ -30,7 +35,7 @@ struct MovedCode {
 };
 
 // Decodes the instructions a patch at `body` displaces and checks that they
-// can run elsewhere. ERROR_INVALID_BLOCK when they cannot: unreadable or
+// can run elsewhere; a lone jmp rel8 is displaced alone (shortEntry). ERROR_INVALID_BLOCK when they cannot: unreadable or
 // undecodable bytes, a function that ends (ret, int3, a jump away) inside the
 // patch, a branch form that cannot be rewritten, a branch into the middle of
 // an instruction, or a branch from elsewhere in the function back into the

@@ -1,6 +1,8 @@
 #include "dllguard/hook/hook_transaction.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -10,6 +12,7 @@
 #include "dllguard/hook/code_memory.h"
 #include "dllguard/hook/code_relocation.h"
 #include "dllguard/hook/jump_thunks.h"
+#include "dllguard/hook/mapped_image.h"
 #include "dllguard/hook/thread_suspension.h"
 #include "dllguard/hook/trampoline_allocator.h"
 
@@ -26,7 +29,12 @@ struct HookRecord {
     size_t movedLength = 0;
     uint8_t original[kMaxMovedBytes] = {};  // the body's bytes before patching
     RelocatedCode relocated;
+    size_t patchLength = kPatchSize;
     uint8_t patch[kPatchSize] = {};  // the jump written over the body while hooked
+    // A short entry's patch is a jmp rel8 to int3 padding nearby, where a jmp
+    // rel32 goes on; null for every other function.
+    uint8_t* landing = nullptr;
+    uint8_t landingPatch[kJumpRel32Size] = {};
     void* detour = nullptr;
     void* originalTarget = nullptr;  // what the caller's pointer held before the attach
     bool installed = false;
@@ -40,7 +48,12 @@ struct Operation {
     void* originalTarget = nullptr;
     bool newRecord = false;  // created by this transaction: dropped on abort
     uint8_t patch[kPatchSize] = {};
+    uint8_t landingPatch[kJumpRel32Size] = {};
 };
+
+constexpr uint8_t kInt3 = 0xCC;
+constexpr uint8_t kLandingPadding[kJumpRel32Size] = {kInt3, kInt3, kInt3, kInt3, kInt3};
+constexpr ptrdiff_t kRel8Reach = 127;
 
 struct Transaction {
     DWORD owner = 0;  // thread id; 0 when no transaction is open
@@ -95,6 +108,12 @@ bool PendingFor(const Engine& engine, const HookRecord* record, const uint8_t* b
                        [&](const Operation& op) { return op.record == record || op.record->body == body; });
 }
 
+bool IsPadding(const uint8_t* at)
+{
+    return ReadableBytes(at, sizeof kLandingPadding) == sizeof kLandingPadding &&
+           std::memcmp(at, kLandingPadding, sizeof kLandingPadding) == 0;
+}
+
 // A record of an earlier hook on `body` whose trampoline still matches it.
 HookRecord* ReusableRecord(const Engine& engine, const uint8_t* body)
 {
@@ -102,10 +121,39 @@ HookRecord* ReusableRecord(const Engine& engine, const uint8_t* body)
         HookRecord& record = **it;
         if (record.body == body && !record.installed &&
             ReadableBytes(body, record.movedLength) == record.movedLength &&
-            std::memcmp(body, record.original, record.movedLength) == 0)
+            std::memcmp(body, record.original, record.movedLength) == 0 &&
+            (record.landing == nullptr || IsPadding(record.landing)))
             return &record;
     }
     return nullptr;
+}
+
+bool Overlaps(const uint8_t* a, size_t aSize, const uint8_t* b, size_t bSize) { return a < b + bSize && b < a + aSize; }
+
+// Five int3 bytes within rel8 reach of a short entry, in its own image, that
+// no patch of ours covers: padding that nothing runs through.
+uint8_t* FindLanding(const Engine& engine, uint8_t* body, size_t entryLength)
+{
+    MappedImage image;
+    if (!image.Open(body))
+        return nullptr;
+    const AddressRange extent = image.Extent();
+    uint8_t* const next = body + entryLength;
+    uint8_t* best = nullptr;
+    for (ptrdiff_t distance = -kRel8Reach - 1; distance <= kRel8Reach; ++distance) {
+        uint8_t* at = next + distance;
+        const auto address = reinterpret_cast<uintptr_t>(at);
+        if (!extent.Contains(address, sizeof kLandingPadding) || Overlaps(at, sizeof kLandingPadding, body, entryLength) ||
+            !IsPadding(at))
+            continue;
+        const bool taken = std::any_of(engine.records.begin(), engine.records.end(), [&](const auto& record) {
+            return Overlaps(at, sizeof kLandingPadding, record->body, record->patchLength) ||
+                   (record->landing && Overlaps(at, sizeof kLandingPadding, record->landing, sizeof kLandingPadding));
+        });
+        if (!taken && (best == nullptr || std::abs(at - body) < std::abs(best - body)))
+            best = at;
+    }
+    return best;
 }
 
 // Plans the move, takes a slot within reach and writes the trampoline there.
@@ -119,6 +167,12 @@ LONG CreateRecord(Engine& engine, uint8_t* body, std::unique_ptr<HookRecord>* ou
     record->body = body;
     record->movedLength = plan.length;
     std::memcpy(record->original, body, plan.length);
+    if (plan.shortEntry) {
+        record->patchLength = plan.length;
+        record->landing = FindLanding(engine, body, plan.length);
+        if (record->landing == nullptr)
+            return ERROR_INVALID_BLOCK;  // no padding nearby to lead the short jump to
+    }
 
     DWORD error = engine.trampolines.Allocate(plan.reachLow, plan.reachHigh, reinterpret_cast<uintptr_t>(body),
                                               &record->slot);
@@ -150,6 +204,12 @@ DWORD64 MovedInstructionPointer(const Operation& op, DWORD64 ip)
     const RelocatedCode& code = record.relocated;
     const auto body = reinterpret_cast<DWORD64>(record.body);
     const auto slot = reinterpret_cast<DWORD64>(record.slot);
+    // Between a short entry's two jumps: on where the landing led.
+    if (!op.attach && record.landing && ip == reinterpret_cast<DWORD64>(record.landing)) {
+        int32_t rel;
+        std::memcpy(&rel, record.landingPatch + 1, sizeof rel);
+        return ip + kJumpRel32Size + rel;
+    }
     for (size_t i = 0; i < code.boundaries; ++i) {
         if (op.attach && i + 1 < code.boundaries && ip == body + code.original[i])
             return slot + code.relocated[i];
@@ -164,21 +224,31 @@ void Publish(void** target, void* value) { ::InterlockedExchangePointer(target, 
 // Attach: the caller's pointer moves to the trampoline before the patch goes
 // in, and detach restores the bytes before the pointer moves back, so that a
 // replacement calling through the pointer never lands on itself.
+// A short entry's landing is written before the jump to it goes in, and
+// cleared only after that jump is gone.
 DWORD Apply(const Operation& op)
 {
     HookRecord& record = *op.record;
     if (op.attach) {
         if (DWORD error = WriteCode(record.slot + kRelayTargetOffset, &op.detour, sizeof op.detour))
             return error;
+        if (record.landing) {
+            if (DWORD error = WriteCode(record.landing, op.landingPatch, sizeof op.landingPatch))
+                return error;
+        }
         Publish(op.target, record.slot);
-        if (DWORD error = WriteCode(record.body, op.patch, kPatchSize)) {
+        if (DWORD error = WriteCode(record.body, op.patch, record.patchLength)) {
             Publish(op.target, op.originalTarget);
+            if (record.landing)
+                WriteCode(record.landing, kLandingPadding, sizeof kLandingPadding);
             return error;
         }
         return ERROR_SUCCESS;
     }
-    if (DWORD error = WriteCode(record.body, record.original, kPatchSize))
+    if (DWORD error = WriteCode(record.body, record.original, record.patchLength))
         return error;
+    if (record.landing)
+        WriteCode(record.landing, kLandingPadding, sizeof kLandingPadding);
     Publish(op.target, op.originalTarget);
     return ERROR_SUCCESS;
 }
@@ -187,11 +257,15 @@ void Revert(const Operation& op)
 {
     HookRecord& record = *op.record;
     if (op.attach) {
-        WriteCode(record.body, record.original, kPatchSize);
+        WriteCode(record.body, record.original, record.patchLength);
+        if (record.landing)
+            WriteCode(record.landing, kLandingPadding, sizeof kLandingPadding);
         Publish(op.target, op.originalTarget);
     } else {
         Publish(op.target, record.slot);
-        WriteCode(record.body, record.patch, kPatchSize);
+        if (record.landing)
+            WriteCode(record.landing, record.landingPatch, sizeof record.landingPatch);
+        WriteCode(record.body, record.patch, record.patchLength);
     }
 }
 
@@ -259,6 +333,7 @@ void CloseTransaction(Engine& engine, bool committed)
                 record.detour = op.detour;
                 record.originalTarget = op.originalTarget;
                 std::memcpy(record.patch, op.patch, kPatchSize);
+                std::memcpy(record.landingPatch, op.landingPatch, sizeof record.landingPatch);
             }
         } else if (op.newRecord) {
             engine.trampolines.Release(record.slot);
@@ -349,12 +424,20 @@ LONG Attach(void** target, void* detour)
         engine.records.push_back(std::move(record));
     }
 
-    // Straight to the replacement when it is within reach, else through the relay.
-    const auto next = reinterpret_cast<uintptr_t>(body) + kPatchSize;
-    const auto destination = Reachable(next, reinterpret_cast<uintptr_t>(detour))
+    // Straight to the replacement when it is within reach, else through the
+    // relay; a short entry first jumps to its landing, where that jump is.
+    uint8_t* const landing = op.record->landing;
+    const auto jumpAt = reinterpret_cast<uintptr_t>(landing ? landing : body);
+    const auto destination = Reachable(jumpAt + kJumpRel32Size, reinterpret_cast<uintptr_t>(detour))
                                  ? reinterpret_cast<uintptr_t>(detour)
                                  : reinterpret_cast<uintptr_t>(op.record->slot) + kRelayOffset;
-    EncodeJumpRel32(op.patch, reinterpret_cast<uintptr_t>(body), destination);
+    if (landing) {
+        EncodeJumpRel32(op.landingPatch, jumpAt, destination);
+        op.patch[0] = 0xEB;
+        op.patch[1] = static_cast<uint8_t>(static_cast<int8_t>(landing - (body + op.record->patchLength)));
+    } else {
+        EncodeJumpRel32(op.patch, jumpAt, destination);
+    }
     engine.transaction.operations.push_back(op);
     return ERROR_SUCCESS;
 }

@@ -9,9 +9,13 @@
 //
 // Attach follows the system's own jump thunks (import thunks, hot-patch
 // jumps) to the function body, moves its first instructions (another
-// product's jump there included) into a trampoline near it and, on commit,
-// overwrites them with a 5-byte jump to the replacement and points `*target`
-// at the trampoline, through which the original stays callable. Detach takes the same pair back.
+// product's jump there included) into a trampoline within rel32 reach (in
+// the unused end of the body's own code section where there is room) and,
+// on commit, overwrites them with a 5-byte jump to the replacement and
+// points `*target` at the trampoline, through which the original stays
+// callable. A body that is a lone jmp rel8 keeps the bytes after it: only the
+// jump is rewritten, to int3 padding nearby that then jumps on. Detach takes
+// the same pair back.
 // Enlisted threads are suspended during the commit, and those stopped inside
 // the rewritten bytes are moved to the matching place. One transaction at a
 // time in the process, driven by the thread that began it. Every function

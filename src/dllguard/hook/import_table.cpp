@@ -58,14 +58,18 @@ bool InDelayTables(const MappedImage& image, uintptr_t slot)
 
 }  // namespace
 
-bool IsImportAddressSlot(const void* code, uintptr_t slot)
+bool IsBoundImportSlot(const void* code, uintptr_t slot)
 {
     MappedImage image;
     if (!image.Open(code))
         return false;
     if (image.Directory(IMAGE_DIRECTORY_ENTRY_IAT).Contains(slot, sizeof(ULONGLONG)))
         return true;
-    return InDelayTables(image, slot);
+    if (!InDelayTables(image, slot))
+        return false;
+    // Bound, it leads into another module; unbound, into this image's helper.
+    const uintptr_t destination = *reinterpret_cast<const volatile uintptr_t*>(slot);
+    return destination != 0 && !image.Extent().Contains(destination);
 }
 
 }  // namespace hooking

@@ -42,7 +42,7 @@ uint8_t* ImportThunkDestination(const uint8_t* code)
     }
     if (in.flow != Flow::Jump || in.branch != BranchForm::None || !in.ripRelative || !in.ripRelativeMovable)
         return nullptr;
-    if (!IsImportAddressSlot(code + offset, in.memoryTarget))
+    if (!IsBoundImportSlot(code + offset, in.memoryTarget))
         return nullptr;
     return *reinterpret_cast<uint8_t* const volatile*>(in.memoryTarget);  // null when unbound
 }

@@ -2,10 +2,13 @@
 
 #include "dllguard/hook/code_memory.h"
 
+#include <algorithm>
+
 namespace hooking {
 namespace {
 
 constexpr LONG kMaxHeaderOffset = 0x1000;
+constexpr size_t kMaxSections = 96;  // the loader's own limit
 
 }  // namespace
 
@@ -57,6 +60,34 @@ const void* MappedImage::At(DWORD rva, size_t size) const
     if (readable_.Contains(start, size))
         return address;
     return ReadableBytes(address, size) == size ? address : nullptr;
+}
+
+std::vector<AddressRange> MappedImage::CodeSectionTails() const
+{
+    std::vector<AddressRange> tails;
+    const size_t count = headers_->FileHeader.NumberOfSections;
+    const auto* sections = reinterpret_cast<const IMAGE_SECTION_HEADER*>(
+        reinterpret_cast<const uint8_t*>(&headers_->OptionalHeader) + headers_->FileHeader.SizeOfOptionalHeader);
+    if (count > kMaxSections || ReadableBytes(sections, count * sizeof *sections) < count * sizeof *sections)
+        return tails;
+    const uint64_t alignment = headers_->OptionalHeader.SectionAlignment;
+    const uint64_t imageSize = headers_->OptionalHeader.SizeOfImage;
+    if (alignment == 0 || (alignment & (alignment - 1)) != 0)
+        return tails;
+    for (size_t i = 0; i < count; ++i) {
+        const IMAGE_SECTION_HEADER& section = sections[i];
+        if (!(section.Characteristics & IMAGE_SCN_MEM_EXECUTE))
+            continue;
+        const uint64_t start = uint64_t{section.VirtualAddress} + section.Misc.VirtualSize;
+        uint64_t end = std::min((start + alignment - 1) & ~(alignment - 1), imageSize);
+        for (size_t j = 0; j < count; ++j) {
+            if (sections[j].VirtualAddress > section.VirtualAddress)
+                end = std::min<uint64_t>(end, sections[j].VirtualAddress);
+        }
+        if (start < end)
+            tails.push_back({base_ + static_cast<uintptr_t>(start), base_ + static_cast<uintptr_t>(end)});
+    }
+    return tails;
 }
 
 }  // namespace hooking

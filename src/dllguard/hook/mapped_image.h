@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace hooking {
 
@@ -30,6 +31,10 @@ public:
     AddressRange Directory(unsigned index) const;
     // `size` bytes at `rva` when they lie inside the image, else null.
     const void* At(DWORD rva, size_t size) const;
+    // The unused ends of the image's executable sections: from the end of
+    // each one's content to its alignment boundary (or the next section,
+    // or the end of the image). Mapped with the section, holding nothing.
+    std::vector<AddressRange> CodeSectionTails() const;
 
 private:
     uintptr_t base_ = 0;

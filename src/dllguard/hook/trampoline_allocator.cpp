@@ -1,8 +1,10 @@
 #include "dllguard/hook/trampoline_allocator.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
+#include "dllguard/hook/code_memory.h"
 #include "dllguard/hook/mapped_image.h"
 
 namespace hooking {
@@ -50,19 +52,29 @@ AddressRange ModuleOf(uintptr_t function)
     return {function, function + 1};
 }
 
+// A slot of a section's end that nothing has written to.
+bool IsUnusedSlot(const uint8_t* slot)
+{
+    if (ReadableBytes(slot, kSlotSize) < kSlotSize)
+        return false;
+    for (size_t i = 0; i < kSlotSize; ++i) {
+        if (slot[i] != 0)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 DWORD TrampolineAllocator::Allocate(uintptr_t low, uintptr_t high, uintptr_t function, uint8_t** slot)
 {
     *slot = nullptr;
-    Region* found = nullptr;
-    for (Region& region : regions_) {
-        const auto base = reinterpret_cast<uintptr_t>(region.base);
-        if (!region.freeSlots.empty() && base >= low && base + kRegionSize <= high) {
-            found = &region;
-            break;
-        }
-    }
+    const AddressRange module = ModuleOf(function);
+    Region* found = RegionWithRoom(low, high, true, module.start, module.end);
+    if (!found)
+        found = ClaimImageTails(low, high, function);
+    if (!found)
+        found = RegionWithRoom(low, high, false, 0, UINTPTR_MAX);
     if (!found) {
         if (DWORD error = AllocateRegion(low, high, function, &found))
             return error;
@@ -76,11 +88,48 @@ DWORD TrampolineAllocator::Allocate(uintptr_t low, uintptr_t high, uintptr_t fun
 void TrampolineAllocator::Release(uint8_t* slot)
 {
     for (Region& region : regions_) {
-        if (slot >= region.base && slot < region.base + kRegionSize) {
+        if (slot >= region.base && slot < region.base + region.size) {
             region.freeSlots.push_back(static_cast<uint16_t>((slot - region.base) / kSlotSize));
             return;
         }
     }
+}
+
+TrampolineAllocator::Region* TrampolineAllocator::RegionWithRoom(uintptr_t low, uintptr_t high, bool inImage,
+                                                                 uintptr_t imageStart, uintptr_t imageEnd)
+{
+    for (Region& region : regions_) {
+        const auto base = reinterpret_cast<uintptr_t>(region.base);
+        if (region.inImage == inImage && !region.freeSlots.empty() && base >= low && base + region.size <= high &&
+            base >= imageStart && base + region.size <= imageEnd)
+            return &region;
+    }
+    return nullptr;
+}
+
+// Each image's section ends are claimed once, slot by slot where they hold
+// nothing (another engine may have written some already).
+TrampolineAllocator::Region* TrampolineAllocator::ClaimImageTails(uintptr_t low, uintptr_t high, uintptr_t function)
+{
+    MappedImage image;
+    if (!image.Open(reinterpret_cast<const void*>(function)))
+        return nullptr;
+    if (std::find(imagesLookedAt_.begin(), imagesLookedAt_.end(), image.base()) != imagesLookedAt_.end())
+        return nullptr;
+    imagesLookedAt_.push_back(image.base());
+    for (const AddressRange& tail : image.CodeSectionTails()) {
+        const uintptr_t start = (tail.start + kSlotSize - 1) & ~uintptr_t{kSlotSize - 1};
+        if (start >= tail.end || tail.end - start < kSlotSize)
+            continue;
+        Region region{reinterpret_cast<uint8_t*>(start), (tail.end - start) / kSlotSize * kSlotSize, true, {}};
+        for (size_t i = region.size / kSlotSize; i > 0; --i) {
+            if (IsUnusedSlot(region.base + (i - 1) * kSlotSize))
+                region.freeSlots.push_back(static_cast<uint16_t>(i - 1));
+        }
+        if (!region.freeSlots.empty())
+            regions_.push_back(std::move(region));
+    }
+    return RegionWithRoom(low, high, true, image.Extent().start, image.Extent().end);
 }
 
 // The region is committed writable, filled and only then made executable:
@@ -129,13 +178,14 @@ DWORD TrampolineAllocator::SearchDown(uintptr_t from, uintptr_t to, uint8_t** re
     return result;
 }
 
-// Placement. Just below a system library is where the loader puts the next
-// ones (it hands out their bases top-down through the system band), so a
-// trampoline there makes a later library move. The search therefore keeps
-// out of the band while anything in reach lies outside it: first upwards
-// from the end of the function's own module, then downwards from below the
-// module (or from the band's start). Only a function deep inside the band
-// gets a trampoline in it, above its module, away from where new libraries go.
+// Placement of memory of our own, when the function's image has no room.
+// The band is where the system bases the libraries that processes share: any
+// free address there may be the base another process already gave a library
+// that this one loads later, which would then have to move. The search
+// therefore keeps out of the band while anything in reach lies outside it:
+// first upwards from the end of the function's own module, then downwards
+// from below the module (or from the band's start). Only when the whole
+// reach lies in the band does a trampoline go there, above its module.
 DWORD TrampolineAllocator::AllocateRegion(uintptr_t low, uintptr_t high, uintptr_t function, Region** out)
 {
     low = AlignUp(std::max(low, kLowestAddress));
@@ -158,7 +208,7 @@ DWORD TrampolineAllocator::AllocateRegion(uintptr_t low, uintptr_t high, uintptr
     if (result != ERROR_SUCCESS)
         return result;
 
-    Region region{found, {}};
+    Region region{found, kRegionSize, false, {}};
     region.freeSlots.reserve(kSlotsPerRegion);
     for (size_t i = kSlotsPerRegion; i > 0; --i)
         region.freeSlots.push_back(static_cast<uint16_t>(i - 1));

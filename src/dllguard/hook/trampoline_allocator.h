@@ -1,6 +1,9 @@
 #pragma once
 // Executable slots for trampolines, allocated within rel32 reach of the
-// functions they serve.
+// functions they serve, where no library can be mapped later: first in the
+// unused end of an executable section of the function's own image (already
+// mapped, so nothing else can come there), then in free address space
+// outside the band where the system bases its libraries.
 #include <windows.h>
 
 #include <cstddef>
@@ -38,7 +41,8 @@ public:
     // A free slot lying wholly within [low, high] for code that serves
     // `function`. ERROR_NOT_ENOUGH_MEMORY when there is no room, or the error
     // that kept a new region from becoming executable (the region is given
-    // back then).
+    // back then). Only a function whose image has no room left and whose
+    // reach lies wholly inside the system band gets a slot in the band.
     DWORD Allocate(uintptr_t low, uintptr_t high, uintptr_t function, uint8_t** slot);
     // Returns a slot no code has ever been sent to.
     void Release(uint8_t* slot);
@@ -46,9 +50,13 @@ public:
 private:
     struct Region {
         uint8_t* base;
+        size_t size;
+        bool inImage;  // the unused end of an image's code section, not memory of our own
         std::vector<uint16_t> freeSlots;
     };
 
+    Region* RegionWithRoom(uintptr_t low, uintptr_t high, bool inImage, uintptr_t imageStart, uintptr_t imageEnd);
+    Region* ClaimImageTails(uintptr_t low, uintptr_t high, uintptr_t function);
     DWORD AllocateRegion(uintptr_t low, uintptr_t high, uintptr_t function, Region** out);
     DWORD TryReserve(uintptr_t address, uint8_t** region) const;
     DWORD SearchUp(uintptr_t from, uintptr_t to, uint8_t** region) const;
@@ -56,6 +64,7 @@ private:
 
     ProtectFunction protect_;
     std::vector<Region> regions_;
+    std::vector<uintptr_t> imagesLookedAt_;  // images whose section ends were claimed
 };
 
 }  // namespace hooking

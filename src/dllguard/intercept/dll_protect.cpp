@@ -30,6 +30,7 @@ constexpr DWORD kSafeSearchPermanent = BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE |
 struct GuardState {
     GuardOptions options;
     std::wstring processName;
+    SignerCertificate publisher;  // the executable's signer, for publisher pinning
     bool hooked = false;
 };
 
@@ -81,6 +82,25 @@ bool DetachHooks()
     return hooking::TransactionCommit() == 0;
 }
 
+// With publisher pinning, the executable's own signer, read before the hooks
+// go in; only a library signature by the same certificate will pass.
+SignatureRule SignatureRuleOf(GuardState& state)
+{
+    SignatureRule rule;
+    rule.check = state.options.checkSignature;
+    if (!rule.check || !state.options.samePublisher)
+        return rule;
+    state.publisher = ExecutableSigner();
+    if (state.publisher.Present())
+        trace::DetailW(kStart, L"publisher pinning: the executable is signed by SHA-256 {}",
+                       state.publisher.thumbprint);
+    else
+        trace::Detail(kStart, "publisher pinning: the executable carries no valid signature, no library passes by "
+                              "its signature");
+    rule.publisher = &state.publisher;
+    return rule;
+}
+
 // Loads the verification machinery now, while no hooked load depends on it.
 void WarmUpSignatureCheck()
 {
@@ -123,7 +143,7 @@ int DllProtectStart(uint32_t options, const wchar_t* processName)
 
     // The checks resolve their directories before any hook can ask them.
     ProcessTrustChecks();
-    ConfigureInterception(state.options.mode, state.options.checkSignature);
+    ConfigureInterception(state.options.mode, SignatureRuleOf(state));
     if (!AttachHooks()) {
         events.Report(HookFailureEvent());
         events.StopQueue();

@@ -10,6 +10,8 @@ constexpr uint32_t CheckSignature = 0x02;
 constexpr uint32_t ReportMode = 0x10;
 constexpr uint32_t BlockMode = 0x20;
 constexpr uint32_t Events = 0x40;  // events wanted without report mode
+// With CheckSignature: only a signature by the executable's own signer passes.
+constexpr uint32_t SamePublisher = 0x80;
 constexpr uint32_t ModeMask = ReportMode | BlockMode;
 }  // namespace option
 
@@ -23,6 +25,7 @@ struct GuardOptions {
     uint32_t word = 0;
     GuardMode mode = GuardMode::None;
     bool checkSignature = false;
+    bool samePublisher = false;  // publisher pinning
     bool keepSearchPathMode = false;
     bool eventsWanted = false;  // report mode or 0x40: an installed sink gets the events queue
 };

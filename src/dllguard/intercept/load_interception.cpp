@@ -20,9 +20,9 @@ public:
     bool IsLoaded(LPCWSTR name) override { return GetModuleHandleW(name) != nullptr; }
     const std::wstring& System32Directory() override { return ProcessTrustChecks().Directories().system32; }
     bool IsTrustedPath(const std::wstring& path) override { return ProcessTrustChecks().IsTrustedPath(path); }
-    SecurityCheckResult SecurityCheck(const std::wstring& name, DWORD flags, bool checkSignature) override
+    SecurityCheckResult SecurityCheck(const std::wstring& name, DWORD flags, const SignatureRule& rule) override
     {
-        return ProcessTrustChecks().SecurityCheck(name, flags, checkSignature);
+        return ProcessTrustChecks().SecurityCheck(name, flags, rule);
     }
     void Report(const DllProtectInfo& event) override { GuardEvents().Report(event); }
 };
@@ -104,7 +104,7 @@ HMODULE LoadInterception::Checked(const LoadRequest& request, DWORD callerError)
     if (IsFullyQualifiedPath(request.name) && system_.IsTrustedPath(request.name))
         return Forward(request.name, request, callerError);
 
-    const SecurityCheckResult check = system_.SecurityCheck(request.name, request.flags, checkSignature_);
+    const SecurityCheckResult check = system_.SecurityCheck(request.name, request.flags, signatures_);
     if (check.result != GuardResult::Success) {
         if (mode_ == GuardMode::Report) {
             system_.Report(InterceptionEvent(request.name, check.checkedPath, check.result, request.functionName,

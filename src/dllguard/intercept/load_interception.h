@@ -25,7 +25,7 @@ public:
     virtual bool IsLoaded(LPCWSTR name) = 0;
     virtual const std::wstring& System32Directory() = 0;
     virtual bool IsTrustedPath(const std::wstring& path) = 0;
-    virtual SecurityCheckResult SecurityCheck(const std::wstring& name, DWORD flags, bool checkSignature) = 0;
+    virtual SecurityCheckResult SecurityCheck(const std::wstring& name, DWORD flags, const SignatureRule& rule) = 0;
     virtual void Report(const DllProtectInfo& event) = 0;
 };
 
@@ -46,8 +46,8 @@ bool PassesStraightThrough(DWORD flags);
 
 class LoadInterception {
 public:
-    LoadInterception(LoadInterceptionSystem& system, GuardMode mode, bool checkSignature)
-        : system_(system), mode_(mode), checkSignature_(checkSignature)
+    LoadInterception(LoadInterceptionSystem& system, GuardMode mode, const SignatureRule& signatures)
+        : system_(system), mode_(mode), signatures_(signatures)
     {
     }
 
@@ -65,7 +65,7 @@ private:
 
     LoadInterceptionSystem& system_;
     GuardMode mode_;
-    bool checkSignature_;
+    SignatureRule signatures_;
 };
 
 }  // namespace dllguard

@@ -18,7 +18,7 @@ decltype(&::LoadLibraryA) g_loadLibraryA = &::LoadLibraryA;
 decltype(&::LoadLibraryExA) g_loadLibraryExA = &::LoadLibraryExA;
 
 GuardMode g_mode = GuardMode::None;
-bool g_checkSignature = false;
+SignatureRule g_signatures;
 std::atomic<bool> g_active{false};
 
 template <class Function>
@@ -35,7 +35,7 @@ HMODULE Intercept(LPCWSTR name, HANDLE file, DWORD flags, const char* functionNa
     request.flags = flags;
     request.functionName = functionName;
     request.caller = caller;
-    return LoadInterception(ProcessLoadSystem(), g_mode, g_checkSignature).Load(request);
+    return LoadInterception(ProcessLoadSystem(), g_mode, g_signatures).Load(request);
 }
 
 HMODULE WINAPI HookLoadLibraryW(LPCWSTR name)
@@ -94,10 +94,10 @@ LONG DetachLoadLibraryHooks()
 
 LoadLibraryExWFunction OriginalLoadLibraryExW() { return Original(g_loadLibraryExW); }
 
-void ConfigureInterception(GuardMode mode, bool checkSignature)
+void ConfigureInterception(GuardMode mode, const SignatureRule& signatures)
 {
     g_mode = mode;
-    g_checkSignature = checkSignature;
+    g_signatures = signatures;
 }
 
 void SetInterceptionActive(bool active) { g_active.store(active); }

@@ -5,6 +5,7 @@
 // variants, they call the function they replace.
 #include "dllguard/intercept/guard_options.h"
 #include "dllguard/true_load_library.h"
+#include "dllguard/trust/trust_checks.h"
 
 #include <windows.h>
 
@@ -19,8 +20,9 @@ LONG DetachLoadLibraryHooks();
 // function itself while nothing is hooked).
 LoadLibraryExWFunction OriginalLoadLibraryExW();
 
-// Set before the hooks go in; only read afterwards.
-void ConfigureInterception(GuardMode mode, bool checkSignature);
+// Set before the hooks go in; only read afterwards (the rule's publisher must
+// stay alive as long as the hooks).
+void ConfigureInterception(GuardMode mode, const SignatureRule& signatures);
 void SetInterceptionActive(bool active);
 bool InterceptionActive();
 

@@ -1,6 +1,7 @@
 #include "dllguard/startup/guard_switches.h"
 
 #include "base/unique_resource.h"
+#include "base/system_text.h"
 #include "dllguard/startup/executable_name.h"
 
 namespace dllguard {
@@ -9,6 +10,11 @@ namespace {
 class ProcessSwitches final : public GuardSwitches {
 public:
     bool EnvironmentPresent(const wchar_t* name) const override { return EnvironmentVariablePresent(name); }
+
+    std::wstring EnvironmentValue(const wchar_t* name) const override
+    {
+        return SystemText([&](wchar_t* buffer, DWORD size) { return GetEnvironmentVariableW(name, buffer, size); });
+    }
 
     bool ExecutableFileName(std::wstring& name) const override { return dllguard::ExecutableFileName(name) == 0; }
 

@@ -15,6 +15,8 @@ constexpr wchar_t Interception[] = L"BDC4ADF5_0D7C_42BD_BB5B_F3E3241E1B77_teInte
 constexpr wchar_t InterceptionBlock[] = L"BDC4ADF5_0D7C_42BD_BB5B_F3E3241E1B77_teInterDll_block";
 constexpr wchar_t InterceptionNoReport[] = L"BDC4ADF5_0D7C_42BD_BB5B_F3E3241E1B77_teInterDll_no_report";
 constexpr wchar_t InterceptionDisabled[] = L"BDC4ADF5_0D7C_42BD_BB5B_F3E3241E1B77_teInterDll_disabled";
+// With the value 1: publisher pinning (only a signature by the executable's own signer passes).
+constexpr wchar_t InterceptionSamePublisher[] = L"BDC4ADF5_0D7C_42BD_BB5B_F3E3241E1B77_teInterDll_same_publisher";
 
 // REG_DWORD values under the executable's Image File Execution Options key.
 constexpr wchar_t SearchPathValue[] = L"teSanPa";
@@ -29,6 +31,8 @@ class GuardSwitches {
 public:
     virtual ~GuardSwitches() = default;
     virtual bool EnvironmentPresent(const wchar_t* name) const = 0;
+    // The variable's value; empty when unset.
+    virtual std::wstring EnvironmentValue(const wchar_t* name) const = 0;
     // False when the executable's file name cannot be read.
     virtual bool ExecutableFileName(std::wstring& name) const = 0;
     // False when the value is missing, unreadable or not a REG_DWORD.

@@ -39,6 +39,8 @@ InterceptionDecision DecideInterception(const GuardSwitches& switches)
     if (decision.fromEnvironment && decision.reportFolder.empty())
         decision.noReport = true;
     decision.optionWord = option::CheckSignature | (block ? option::BlockMode : option::ReportMode);
+    if (switches.EnvironmentValue(switches::InterceptionSamePublisher) == L"1")
+        decision.optionWord |= option::SamePublisher;
     decision.start = true;
     return decision;
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace dllguard {
 namespace {
 
@@ -80,6 +82,59 @@ bool IsFullyQualifiedPath(std::wstring_view path)
     }
     const wchar_t drive = static_cast<wchar_t>(path.empty() ? 0 : path[0] | 0x20);
     return path.size() >= 3 && drive >= L'a' && drive <= L'z' && path[1] == L':' && IsSeparator(path[2]);
+}
+
+namespace {
+
+bool IsCanonicalComponent(std::wstring_view component)
+{
+    if (component.empty() || component == L"." || component == L".." || component.back() == L'.' ||
+        component.back() == L' ')
+        return false;
+    for (wchar_t c : component) {
+        if (c < 0x20 || std::wstring_view(L"<>:\"/|?*").find(c) != std::wstring_view::npos)
+            return false;
+    }
+    return true;
+}
+
+// Where the components after the root begin: "C:\" or "\\server\share\"
+// (server and share being components themselves); npos for any other start.
+size_t ComponentsStart(std::wstring_view path)
+{
+    const wchar_t drive = static_cast<wchar_t>(path.empty() ? 0 : path[0] | 0x20);
+    if (path.size() >= 3 && drive >= L'a' && drive <= L'z' && path[1] == L':' && path[2] == L'\\')
+        return 3;
+    if (path.size() < 2 || path[0] != L'\\' || path[1] != L'\\')
+        return std::wstring_view::npos;
+    const size_t server = path.find(L'\\', 2);
+    const size_t share = server == std::wstring_view::npos ? server : path.find(L'\\', server + 1);
+    if (share == std::wstring_view::npos || !IsCanonicalComponent(path.substr(2, server - 2)) ||
+        !IsCanonicalComponent(path.substr(server + 1, share - server - 1)))
+        return std::wstring_view::npos;
+    return share + 1;
+}
+
+}  // namespace
+
+bool IsCanonicalPath(std::wstring_view path)
+{
+    size_t at = ComponentsStart(path);
+    if (at == std::wstring_view::npos || at == path.size())
+        return false;
+    while (at <= path.size()) {
+        const size_t end = std::min(path.find(L'\\', at), path.size());
+        if (!IsCanonicalComponent(path.substr(at, end - at)))
+            return false;
+        at = end + 1;
+    }
+    const std::wstring whole(path);
+    if (NormalisePath(whole) != whole)
+        return false;
+    if (whole.find(L'~') == std::wstring::npos)
+        return true;
+    const std::wstring longForm = LongPathForm(whole);
+    return !longForm.empty() && CompareStringOrdinal(longForm.c_str(), -1, whole.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 std::wstring LongPathForm(const std::wstring& path)

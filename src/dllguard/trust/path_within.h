@@ -25,6 +25,15 @@ bool PathContinues(std::wstring_view file, std::wstring_view directory);
 // resolving "." and "..".
 bool IsFullyQualifiedPath(std::wstring_view path);
 
+// The one spelling of a path that may be trusted for its place: a drive
+// ("C:\...") or a share ("\\server\share\..."), then components joined by
+// single "\", none empty, "." or "..", none ending in "." or " ", none
+// holding ":" (a stream), "/", a wildcard or a control character; nothing the
+// system's own normalisation would change; and, where a component holds a
+// "~", no short (8.3) name (asked of the file system). Any other spelling
+// names a file only once the system has resolved it.
+bool IsCanonicalPath(std::wstring_view path);
+
 // The path with its short (8.3) components in their long form when it
 // contains a "~", the path itself otherwise; empty when the long form
 // cannot be found.

@@ -15,11 +15,45 @@ namespace {
 constexpr char kSecurityChecks[] = "PerformSecurityChecks";
 constexpr char kTrustedPath[] = "IsTrustedPath";
 
+// A certificate as the trace names it.
+std::wstring Describe(const SignerCertificate& certificate)
+{
+    if (!certificate.Present())
+        return L"no certificate";
+    return L"SHA-256 " + (certificate.thumbprint.empty() ? std::wstring(L"(not computed)") : certificate.thumbprint);
+}
+
+// The mapped file's path as the system gives it ("\\?\C:\...", or with short
+// names when only the drive match found it) in the spelling the place test compares.
+std::wstring PlainFormOfMappedPath(const std::wstring& path)
+{
+    std::wstring plain = path;
+    if (plain.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        plain = L"\\\\" + plain.substr(8);
+    else if (plain.rfind(L"\\\\?\\", 0) == 0)
+        plain = plain.substr(4);
+    return LongPathForm(plain);
+}
+
+// The directories in their long form, as canonical names spell them (an
+// executable started by a short path reports its directory so).
+GuardDirectories LongForms(GuardDirectories directories)
+{
+    for (std::wstring* directory :
+         {&directories.system32, &directories.windows, &directories.executable, &directories.programFiles}) {
+        const std::wstring longForm = directory->empty() ? std::wstring() : LongPathForm(*directory);
+        if (!longForm.empty())
+            *directory = longForm;
+    }
+    return directories;
+}
+
 }  // namespace
 
 TrustChecks::TrustChecks(GuardDirectories directories, NativeFileApi native, MappedFileNameQuery mappedName)
     : directories_(std::move(directories)),
-      userWritable_(UserWritableFolders(directories_)),
+      places_(LongForms(directories_)),
+      userWritable_(UserWritableFolders(places_)),
       native_(native),
       mappedName_(std::move(mappedName))
 {
@@ -27,14 +61,10 @@ TrustChecks::TrustChecks(GuardDirectories directories, NativeFileApi native, Map
 
 bool TrustChecks::InWindowsDirectories(const std::wstring& path) const
 {
-    if (!LiesWithin(path, directories_.system32) && !LiesWithin(path, directories_.windows))
-        return false;
-    // A short name must not hide a user-writable folder.
-    const std::wstring longForm = LongPathForm(path);
-    if (longForm.empty())
+    if (!LiesWithin(path, places_.system32) && !LiesWithin(path, places_.windows))
         return false;
     for (const std::wstring& folder : userWritable_) {
-        if (PathContinues(longForm, folder))
+        if (PathContinues(path, folder))
             return false;
     }
     return true;
@@ -43,11 +73,17 @@ bool TrustChecks::InWindowsDirectories(const std::wstring& path) const
 bool TrustChecks::IsTrustedPath(const std::wstring& path) const
 {
     trace::Scope scope(kTrustedPath);
+    // Any other spelling (a stream, a device or short name, dots...) could
+    // name a file elsewhere than it reads: only the mapped file decides.
+    if (!IsCanonicalPath(path)) {
+        trace::DetailW(kTrustedPath, L"path: {} is UNTRUSTED", path);
+        return false;
+    }
     if (InWindowsDirectories(path)) {
         trace::DetailW(kTrustedPath, L"path: {} is TRUSTED. Reason: is in system32 or in windows dir", path);
         return true;
     }
-    if (LiesWithin(path, directories_.executable) && LiesWithin(path, directories_.programFiles)) {
+    if (LiesWithin(path, places_.executable) && LiesWithin(path, places_.programFiles)) {
         trace::DetailW(kTrustedPath, L"path: {} is TRUSTED. Reason: is in exe_dir and file is in programmfiles_dir",
                        path);
         return true;
@@ -56,7 +92,20 @@ bool TrustChecks::IsTrustedPath(const std::wstring& path) const
     return false;
 }
 
-SecurityCheckResult TrustChecks::SecurityCheck(const std::wstring& name, DWORD flags, bool checkSignature) const
+bool TrustChecks::SignaturePasses(const std::wstring& path, const SignatureRule& rule) const
+{
+    if (rule.publisher == nullptr)
+        return VerifyEmbeddedSignature(path);
+    SignerCertificate found;
+    const bool valid = VerifyEmbeddedSignature(path, found);
+    const bool same = valid && found.SameAs(*rule.publisher);
+    trace::DetailW(kSecurityChecks, L"publisher pinning: expected {}, found {}: {}", Describe(*rule.publisher),
+                   valid ? Describe(found) : std::wstring(L"no valid signature"),
+                   same ? L"same publisher" : L"not the executable's publisher");
+    return same;
+}
+
+SecurityCheckResult TrustChecks::SecurityCheck(const std::wstring& name, DWORD flags, const SignatureRule& rule) const
 {
     trace::Scope scope(kSecurityChecks);
     SecurityCheckResult check;
@@ -85,12 +134,12 @@ SecurityCheckResult TrustChecks::SecurityCheck(const std::wstring& name, DWORD f
     }
     trace::DetailW(kSecurityChecks, L"dllpath is {}", check.checkedPath);
 
-    if (IsTrustedPath(check.checkedPath))
+    if (IsTrustedPath(PlainFormOfMappedPath(check.checkedPath)))
         return check;
 
     check.information += "paths: exe: " + WideToUtf8(directories_.executable) +
                          " prog: " + WideToUtf8(directories_.programFiles);
-    if (checkSignature && VerifyEmbeddedSignature(check.checkedPath))
+    if (rule.check && SignaturePasses(check.checkedPath, rule))
         return check;
 
     trace::DetailW(kSecurityChecks, L"{} is a VULNERABLE_PATH", check.checkedPath);

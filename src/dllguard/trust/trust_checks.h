@@ -6,6 +6,7 @@
 #include "dllguard/trust/guard_directories.h"
 #include "dllguard/trust/mapped_file_name.h"
 #include "dllguard/trust/native_file_api.h"
+#include "dllguard/trust/signer_certificate.h"
 
 #include <windows.h>
 
@@ -21,6 +22,15 @@ struct SecurityCheckResult {
     std::string information;   // "paths: exe: ... prog: ..." for an untrusted place
 };
 
+// What a valid embedded signature is worth for a library outside the trusted places.
+struct SignatureRule {
+    bool check = false;  // option 0x02: a valid signature lets the library pass
+    // Publisher pinning: only a signature by this certificate passes, none
+    // when it is empty (the executable carries no valid signature). Null:
+    // any valid signature passes.
+    const SignerCertificate* publisher = nullptr;
+};
+
 class TrustChecks {
 public:
     TrustChecks(GuardDirectories directories, NativeFileApi native,
@@ -28,20 +38,23 @@ public:
 
     const GuardDirectories& Directories() const { return directories_; }
 
-    // Within System32 or the Windows directory but outside the folders there
-    // that standard users may write to; or within the executable's directory
-    // when that lies within Program Files.
+    // Spelled canonically (path_within.h) and within System32 or the Windows
+    // directory but outside the folders there that standard users may write
+    // to; or within the executable's directory when that lies within Program
+    // Files.
     bool IsTrustedPath(const std::wstring& path) const;
 
     // Maps `name` as a data file through the true LoadLibraryExW with the
     // caller's `flags`, finds the file actually mapped and checks its place
-    // and, when `checkSignature`, its signature.
-    SecurityCheckResult SecurityCheck(const std::wstring& name, DWORD flags, bool checkSignature) const;
+    // and, as `rule` says, its signature.
+    SecurityCheckResult SecurityCheck(const std::wstring& name, DWORD flags, const SignatureRule& rule) const;
 
 private:
     bool InWindowsDirectories(const std::wstring& path) const;
+    bool SignaturePasses(const std::wstring& path, const SignatureRule& rule) const;
 
-    GuardDirectories directories_;
+    GuardDirectories directories_;  // as resolved: System32 for bare names, the information text
+    GuardDirectories places_;       // the same in their long form, for the place test
     std::vector<std::wstring> userWritable_;
     NativeFileApi native_;
     MappedFileNameQuery mappedName_;

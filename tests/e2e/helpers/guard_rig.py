@@ -5,13 +5,14 @@ switches; and reports read back through guard-report."""
 import csv
 import io
 import os
+import shutil
 import subprocess
 import uuid
 from pathlib import Path
 
 import pytest
 
-from conftest import BIN_DIR, WINE_RUN, windows_path
+from conftest import BIN_DIR, CONSOLE_FILES, WINE_RUN, Install, windows_path
 
 SWITCH_PREFIX = "BDC4ADF5_0D7C_42BD_BB5B_F3E3241E1B77_"
 REPORT_FOLDER_NAME = "48C4687D-9760-4F5B-BAB3-60351B0841E4"
@@ -107,3 +108,43 @@ def probe(tmp_path):
     probe.report = probe.prepare_report(REPORT)
     yield probe
     linux_path(probe.report).unlink(missing_ok=True)
+
+
+@pytest.fixture
+def console_report():
+    """The console's report file (its folder made), emptied before and after.
+    Every console run with the guard on writes there: a module using it
+    takes the lock guard_console_report."""
+    program_data = wine("cmd", "/c", "echo", "%ProgramData%").stdout.decode().strip()
+    report = f"{program_data}\\{REPORT_FOLDER_NAME}\\dllReport.Product.Console.exe.V2"
+    path = linux_path(report)
+    path.parent.mkdir(parents=True, exist_ok=True)
+    path.unlink(missing_ok=True)
+    yield report
+    path.unlink(missing_ok=True)
+
+
+class LoadingConsole:
+    """Product.Console.exe (or another build of it) installed under Program
+    Files, where the libraries beside it are trusted, with
+    guard_loading_agent.dll as its agent library: each run loads the named
+    libraries inside the console, as the agent's library would, and ends."""
+
+    def __init__(self, log, console=BIN_DIR / "Product.Console.exe"):
+        self.root = linux_path(r"C:\Program Files") / f"GuardTest-{uuid.uuid4().hex[:10]}"
+        self.install = Install(self.root, CONSOLE_FILES)
+        shutil.copy2(console, self.install.exe)
+        shutil.copy2(BIN_DIR / "guard_loading_agent.dll", self.root / "tesdk.dll")
+        self.log = Path(log)
+
+    def load(self, names, env):
+        """{name: "loaded <path>" or "null, error <n>"} for each name."""
+        self.log.unlink(missing_ok=True)
+        result = self.install.run(env={**env, "GUARD_AGENT_LOADS": "|".join(names),
+                                       "GUARD_AGENT_LOG": windows_path(self.log)})
+        assert (result.stdout, result.returncode) == (b"", 1), result
+        lines = self.log.read_text(encoding="utf-8").splitlines()
+        return dict(line.split(": ", 1) for line in lines)
+
+    def remove(self):
+        shutil.rmtree(self.root, ignore_errors=True)

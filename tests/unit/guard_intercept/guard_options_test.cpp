@@ -16,10 +16,13 @@ TEST(GuardOptionsTest, DecodesTheOptionWord)
         bool checkSignature;
         bool keepSearchPathMode;
         bool eventsWanted;
+        bool samePublisher = false;
     };
     const Case cases[] = {
         {0x12, GuardMode::Report, true, false, true},   // the console's report mode
         {0x22, GuardMode::Block, true, false, false},   // the console's block mode
+        {0x92, GuardMode::Report, true, false, true, true},  // ... with publisher pinning
+        {0xA2, GuardMode::Block, true, false, false, true},
         {0x01, GuardMode::None, false, true, false},
         {0x40, GuardMode::None, false, false, true},
         {0x63, GuardMode::Block, true, true, true},
@@ -34,6 +37,7 @@ TEST(GuardOptionsTest, DecodesTheOptionWord)
         EXPECT_EQ(c.checkSignature, options.checkSignature);
         EXPECT_EQ(c.keepSearchPathMode, options.keepSearchPathMode);
         EXPECT_EQ(c.eventsWanted, options.eventsWanted);
+        EXPECT_EQ(c.samePublisher, options.samePublisher);
     }
 }
 

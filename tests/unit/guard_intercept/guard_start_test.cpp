@@ -153,6 +153,23 @@ TEST_F(GuardStartTest, BlockModeRefusesTheLibraryButNotTheGuardsOwnLoads)
     EXPECT_TRUE(TakeEvents().empty());
 }
 
+// Publisher pinning (0x80) with this unsigned test program as the
+// executable: a signed library outside the trusted places no longer passes
+// by its signature.
+TEST_F(GuardStartTest, PinnedToAnUnsignedExecutableNoSignaturePasses)
+{
+    const std::wstring signedLibrary = folder_ / L"signed_library.dll";
+    ASSERT_TRUE(CopyInto(TestBinaryFolder() + L"\\guard_test_signed.dll", signedLibrary));
+    for (const uint32_t word : {kBlockMode, kBlockMode | 0x80}) {
+        SCOPED_TRACE(word);
+        ASSERT_EQ(1, dllguard::DllProtectStart(word, L"guard_intercept_tests.exe"));
+        SetLastError(kUntouched);
+        const UniqueModule module(::LoadLibraryW(signedLibrary.c_str()));
+        EXPECT_EQ(word == kBlockMode, static_cast<bool>(module));
+        dllguard::DllProtectStop();
+    }
+}
+
 TEST_F(GuardStartTest, StartThatCannotHookReportsItAndLeavesNothingInstalled)
 {
     // Another thread holds the one hook transaction of the process.

@@ -26,6 +26,8 @@ using dllguard::LoadRequest;
 using dllguard::SecurityCheckResult;
 
 const std::wstring kSystem32 = L"C:\\Sys32";
+const dllguard::SignatureRule kAnySignature{true, nullptr};
+const dllguard::SignatureRule kNoSignature{false, nullptr};
 const std::wstring kPath = L"C:\\Temp\\a.dll";
 const std::wstring kOtherPath = L"C:\\Temp\\b.dll";
 
@@ -62,11 +64,13 @@ public:
         log.push_back(L"trusted? " + path);
         return trusted.count(path) != 0;
     }
-    SecurityCheckResult SecurityCheck(const std::wstring& name, DWORD flags, bool checkSignature) override
+    SecurityCheckResult SecurityCheck(const std::wstring& name, DWORD flags,
+                                      const dllguard::SignatureRule& rule) override
     {
         log.push_back(L"check " + name);
         checkFlags = flags;
-        checkedSignature = checkSignature;
+        checkedSignature = rule.check;
+        checkedPublisher = rule.publisher;
         SetLastError(ERROR_INVALID_DATA);  // the checks' own calls leave errors behind
         return check;
     }
@@ -95,6 +99,7 @@ public:
     std::vector<DllProtectInfo> reports;
     DWORD checkFlags = 0;
     bool checkedSignature = false;
+    const dllguard::SignerCertificate* checkedPublisher = nullptr;
     std::map<std::wstring, size_t> handles;
 };
 
@@ -177,7 +182,7 @@ TEST(LoadInterceptionTest, StepsOfTheCommonPath)
         system.present = c.present;
         system.trusted = c.trusted;
         system.check.result = c.check;
-        const HMODULE module = LoadInterception(system, c.mode, true).Load(Request(c.name));
+        const HMODULE module = LoadInterception(system, c.mode, kAnySignature).Load(Request(c.name));
         EXPECT_EQ(c.log, system.log);
         EXPECT_EQ(c.loads, module != nullptr);
     }
@@ -210,7 +215,7 @@ TEST(LoadInterceptionTest, OnlyFullyQualifiedPathsAreTrustedByTheirPlaceBeforeTh
         system.present = {c.name};
         system.trusted = {c.name};
         system.check.result = GuardResult::VulnerablePath;
-        const HMODULE module = LoadInterception(system, GuardMode::Block, true).Load(Request(c.name));
+        const HMODULE module = LoadInterception(system, GuardMode::Block, kAnySignature).Load(Request(c.name));
         const std::vector<std::wstring> trusted = {L"loaded? " + c.name, L"trusted? " + c.name, L"load " + c.name};
         std::vector<std::wstring> checked = {L"loaded? " + c.name, L"check " + c.name};
         if (c.name.find_first_of(L"\\/") == std::wstring::npos)
@@ -225,7 +230,7 @@ TEST(LoadInterceptionTest, ReportedEventCarriesTheRequestTheCheckAndTheCaller)
     ScriptedSystem system;
     system.present = {kPath};
     system.check = {GuardResult::VulnerablePath, L"\\\\?\\C:\\Temp\\a.dll", "paths: exe: C:\\Tools prog: C:\\PF"};
-    LoadInterception(system, GuardMode::Report, true).Load(Request(kPath, "LoadLibraryExA"));
+    LoadInterception(system, GuardMode::Report, kAnySignature).Load(Request(kPath, "LoadLibraryExA"));
 
     ASSERT_EQ(1u, system.reports.size());
     const DllProtectInfo& event = system.reports[0];
@@ -250,7 +255,7 @@ TEST(LoadInterceptionTest, EveryLoadGetsTheCallersFileHandleFlagsAndLastError)
     const HANDLE file = reinterpret_cast<HANDLE>(0x44);
     SetLastError(777);
     const HMODULE module =
-        LoadInterception(system, GuardMode::Report, false).Load(Request(L"a.dll", "LoadLibraryExW", 0x8, file));
+        LoadInterception(system, GuardMode::Report, kNoSignature).Load(Request(L"a.dll", "LoadLibraryExW", 0x8, file));
     EXPECT_NE(nullptr, module);
 
     // The System32 attempt fails, the checks run, then the requested name loads.
@@ -269,7 +274,7 @@ TEST(LoadInterceptionTest, RefusedLoadLeavesTheCallersLastError)
     ScriptedSystem system;
     system.check.result = GuardResult::VulnerablePath;
     SetLastError(777);
-    EXPECT_EQ(nullptr, LoadInterception(system, GuardMode::Block, true).Load(Request(kPath)));
+    EXPECT_EQ(nullptr, LoadInterception(system, GuardMode::Block, kAnySignature).Load(Request(kPath)));
     EXPECT_EQ(777u, GetLastError());
     EXPECT_TRUE(system.checkedSignature);
 }
@@ -279,7 +284,7 @@ TEST(LoadInterceptionTest, MissingNameGoesStraightToTheSystem)
     ScriptedSystem system;
     LoadRequest request = Request(kPath);
     request.name = nullptr;
-    EXPECT_EQ(nullptr, LoadInterception(system, GuardMode::Block, true).Load(request));
+    EXPECT_EQ(nullptr, LoadInterception(system, GuardMode::Block, kAnySignature).Load(request));
     EXPECT_EQ(std::vector<std::wstring>{L"load (null)"}, system.log);
 }
 
@@ -287,7 +292,7 @@ TEST(LoadInterceptionTest, LibraryLoadingItselfIsRecordedOnceAndLoadedDirectly)
 {
     ScriptedSystem system;
     system.present = {kPath};
-    const LoadInterception interception(system, GuardMode::Block, true);
+    const LoadInterception interception(system, GuardMode::Block, kAnySignature);
     HMODULE nested = nullptr;
     int loads = 0;
     system.duringLoad = [&](const std::wstring&) {
@@ -317,7 +322,7 @@ TEST(LoadInterceptionTest, RecursionRecordListsEveryLoadInProgressAndIgnoresCase
 {
     ScriptedSystem system;
     system.present = {kPath, kOtherPath, L"c:\\temp\\A.DLL"};
-    const LoadInterception interception(system, GuardMode::Report, true);
+    const LoadInterception interception(system, GuardMode::Report, kAnySignature);
     system.duringLoad = [&](const std::wstring& name) {
         if (name == kPath)
             interception.Load(Request(kOtherPath));  // a different library: checked as usual
@@ -335,7 +340,7 @@ TEST(LoadInterceptionTest, LoadOfTheSameLibraryWhileItsRecursionRecordIsWrittenM
 {
     ScriptedSystem system;
     system.present = {kPath};
-    const LoadInterception interception(system, GuardMode::Report, true);
+    const LoadInterception interception(system, GuardMode::Report, kAnySignature);
     int loads = 0;
     system.duringLoad = [&](const std::wstring&) {
         if (++loads == 1)
@@ -354,8 +359,8 @@ TEST(LoadInterceptionTest, LoadIsNoLongerInProgressOnceItReturned)
     ScriptedSystem system;
     system.present = {kPath};
     system.check.result = GuardResult::VulnerablePath;
-    EXPECT_EQ(nullptr, LoadInterception(system, GuardMode::Block, true).Load(Request(kPath)));
-    EXPECT_NE(nullptr, LoadInterception(system, GuardMode::Report, true).Load(Request(kPath)));
+    EXPECT_EQ(nullptr, LoadInterception(system, GuardMode::Block, kAnySignature).Load(Request(kPath)));
+    EXPECT_NE(nullptr, LoadInterception(system, GuardMode::Report, kAnySignature).Load(Request(kPath)));
     EXPECT_EQ((std::vector<std::string>{"VULNERABLE_PATH"}), ResultNames(system.reports));
 }
 
@@ -363,7 +368,7 @@ TEST(LoadInterceptionTest, SameLibraryOnAnotherThreadIsNotANestedLoad)
 {
     ScriptedSystem system;
     system.present = {kPath};
-    const LoadInterception interception(system, GuardMode::Report, true);
+    const LoadInterception interception(system, GuardMode::Report, kAnySignature);
     int loads = 0;
     HMODULE onOtherThread = nullptr;
     system.duringLoad = [&](const std::wstring&) {

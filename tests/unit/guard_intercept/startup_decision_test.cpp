@@ -21,7 +21,15 @@ const std::wstring kExecutable = L"Product.Console.exe";
 
 class ScriptedSwitches final : public GuardSwitches {
 public:
-    bool EnvironmentPresent(const wchar_t* name) const override { return environment.count(name) != 0; }
+    bool EnvironmentPresent(const wchar_t* name) const override
+    {
+        return environment.count(name) != 0 || environmentValues.count(name) != 0;
+    }
+    std::wstring EnvironmentValue(const wchar_t* name) const override
+    {
+        const auto it = environmentValues.find(name);
+        return it == environmentValues.end() ? std::wstring() : it->second;
+    }
     bool ExecutableFileName(std::wstring& name) const override
     {
         name = nameReadable ? kExecutable : L"";
@@ -38,6 +46,7 @@ public:
     std::wstring ProgramData() const override { return programData; }
 
     std::set<std::wstring> environment;
+    std::map<std::wstring, std::wstring> environmentValues;
     std::map<std::wstring, DWORD> values;
     bool nameReadable = true;
     std::wstring programData = L"C:\\ProgramData";
@@ -88,6 +97,41 @@ TEST(InterceptionDecisionTest, SwitchesDecideInTheirOrder)
         EXPECT_EQ(c.fromEnvironment, decision.fromEnvironment);
         EXPECT_EQ(c.noReport, decision.noReport);
         EXPECT_EQ(kReportFolder, decision.reportFolder);
+    }
+}
+
+// Publisher pinning joins a guard that starts, only with the value 1, and
+// never starts one by itself.
+TEST(InterceptionDecisionTest, SamePublisherWithTheValueOne)
+{
+    struct Case {
+        const char* what;
+        std::set<std::wstring> environment;
+        std::wstring value;  // of teInterDll_same_publisher; empty: unset
+        std::map<std::wstring, DWORD> values;
+        bool start;
+        uint32_t optionWord;
+    };
+    const Case cases[] = {
+        {"report mode", {sw::Interception}, L"1", {}, true, 0x92},
+        {"block mode", {sw::InterceptionBlock}, L"1", {}, true, 0xA2},
+        {"interception from the registry", {}, L"1", {{sw::InterceptionValue, 1}}, true, 0x92},
+        {"alone it starts nothing", {}, L"1", {}, false, 0},
+        {"disabled wins", {sw::Interception, sw::InterceptionDisabled}, L"1", {}, false, 0},
+        {"unset", {sw::Interception}, L"", {}, true, 0x12},
+        {"value 0", {sw::Interception}, L"0", {}, true, 0x12},
+        {"value 2", {sw::Interception}, L"2", {}, true, 0x12},
+        {"value 1 with more after it", {sw::Interception}, L"1 ", {}, true, 0x12},
+    };
+    for (const Case& c : cases) {
+        ScriptedSwitches switches;
+        switches.environment = c.environment;
+        if (!c.value.empty())
+            switches.environmentValues[sw::InterceptionSamePublisher] = c.value;
+        switches.values = c.values;
+        const InterceptionDecision decision = dllguard::DecideInterception(switches);
+        EXPECT_EQ(c.start, decision.start) << c.what;
+        EXPECT_EQ(c.optionWord, decision.optionWord) << c.what;
     }
 }
 

@@ -1,7 +1,10 @@
 // A jmp [rip+x] through a delay-load address table is an import thunk, and
-// is followed; the same jump through a slot no table describes is not.
+// is followed once its slot is bound; the same jump through a slot no table
+// describes, or through one that still leads to the image's delay-load
+// helper, is hooked where it is.
 #include <gtest/gtest.h>
 
+#include "hook_test_module.h"
 #include "hook_test_support.h"
 #include "test_functions.h"
 
@@ -42,25 +45,55 @@ private:
     bool written_ = false;
 };
 
+// Puts the slot back as the image has it.
 class DelayImportThunk : public ::testing::Test {
 protected:
+    ~DelayImportThunk() override
+    {
+        hk_delay_iat[0] = saved_;
+        hk_delay_bound = nullptr;
+    }
     TransactionGuard guard_;
+    void* const saved_ = hk_delay_iat[0];
 };
 
-TEST_F(DelayImportThunk, IsFollowedThroughTheDelayLoadTable)
+TEST_F(DelayImportThunk, IsFollowedThroughTheDelayLoadTableOnceBound)
 {
+    const TestFunction bound = ModuleExport("hm_import_body");
+    hk_delay_iat[0] = Code(bound);
     const auto thunk = Bytes(Code(hk_delay_thunk), 6);
-    const auto body = Bytes(Code(hk_body_b));
+    const auto body = Bytes(Code(bound));
     DelayLoadDirectory directory;
     ASSERT_TRUE(directory.written());
 
     ASSERT_EQ(0, AttachSlot(0, hk_delay_thunk));
     EXPECT_EQ(thunk, Bytes(Code(hk_delay_thunk), 6));
-    EXPECT_EQ(0xE9, Bytes(Code(hk_body_b))[0]);
+    EXPECT_EQ(0xE9, Bytes(Code(bound))[0]);
     EXPECT_EQ(42 + kDetourBias, hk_delay_thunk(46, 0));
     EXPECT_EQ(42, g_slots[0].original(46, 0));
     ASSERT_EQ(0, DetachSlot(0));
-    EXPECT_EQ(body, Bytes(Code(hk_body_b)));
+    EXPECT_EQ(body, Bytes(Code(bound)));
+}
+
+// Not yet bound, the slot leads to the helper: hooking that would be
+// bypassed from the first call on, which binds the slot to the function.
+TEST_F(DelayImportThunk, NotYetBoundTheThunkIsHookedAndStaysHookedOnceBound)
+{
+    hk_delay_bound = Code(ModuleExport("hm_import_body"));
+    hk_delay_iat[0] = Code(hk_delay_helper);
+    const auto helper = Bytes(Code(hk_delay_helper));
+    DelayLoadDirectory directory;
+    ASSERT_TRUE(directory.written());
+
+    g_slots[0].calls = 0;
+    ASSERT_EQ(0, AttachSlot(0, hk_delay_thunk));
+    EXPECT_EQ(helper, Bytes(Code(hk_delay_helper))) << "the helper is the image's, not the function";
+    EXPECT_EQ(42 + kDetourBias, hk_delay_thunk(46, 0)) << "the first call binds the slot";
+    EXPECT_EQ(hk_delay_bound, hk_delay_iat[0]);
+    EXPECT_EQ(42 + kDetourBias, hk_delay_thunk(46, 0));
+    EXPECT_EQ(2, g_slots[0].calls.load());
+    ASSERT_EQ(0, DetachSlot(0));
+    EXPECT_EQ(42, hk_delay_thunk(46, 0));
 }
 
 TEST_F(DelayImportThunk, WithoutTheTableTheJumpIsHookedWhereItIs)

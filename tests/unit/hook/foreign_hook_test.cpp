@@ -73,6 +73,31 @@ TEST_F(ForeignHook, IsHookedInPlaceAndItsHandlerStillRuns)
     EXPECT_EQ(70, hk_foreign_a(10, 0));
 }
 
+// A jmp rel8 with code behind it that the other product's stub goes on at:
+// only the jump is rewritten (to the padding nearby, which jumps on), and the
+// code behind it stays as it is.
+TEST_F(ForeignHook, ShortJumpIsHookedInPlaceAndTheCodeBehindItStays)
+{
+    const auto entry = reinterpret_cast<uintptr_t>(Code(hk_short_entry));
+    const auto* const padding = reinterpret_cast<const uint8_t*>(entry - 8);
+    const auto around = Bytes(padding, 16);
+    const auto behind = Bytes(Code(hk_short_entry_resume), 4);
+    ASSERT_EQ(21, hk_short_entry(6, 0));
+    g_slots[0].calls = 0;
+
+    ASSERT_EQ(0, AttachSlot(0, hk_short_entry));
+    EXPECT_EQ(behind, Bytes(Code(hk_short_entry_resume), 4)) << "code behind the jump is not ours to patch";
+    EXPECT_EQ(0xEB, Bytes(Code(hk_short_entry), 1)[0]);
+    EXPECT_EQ(21 + kDetourBias, hk_short_entry(6, 0));
+    EXPECT_EQ(1, g_slots[0].calls.load());
+    EXPECT_EQ(15, hk_short_entry_resume(5, 0)) << "the code behind the jump still runs";
+    EXPECT_EQ(21, g_slots[0].original(6, 0)) << "the trampoline leads into the other product's stub";
+
+    ASSERT_EQ(0, DetachSlot(0));
+    EXPECT_EQ(around, Bytes(padding, 16)) << "the jump and the padding are back";
+    EXPECT_EQ(21, hk_short_entry(6, 0));
+}
+
 // Two targets leading into one shared handler are two hooks, not one.
 TEST_F(ForeignHook, TwoTargetsSharingOneHandlerAreBothHooked)
 {

@@ -3,11 +3,15 @@
 // still load libraries as the system functions do.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <initializer_list>
 
 #include "base/unique_resource.h"
 #include "dllguard/hook/jump_thunks.h"
+#include "dllguard/hook/mapped_image.h"
+#include "dllguard/hook/x64_jump.h"
 #include "hook_test_support.h"
 
 namespace hooktest {
@@ -177,6 +181,29 @@ TEST_F(LoadLibraryHooks, TrampolinesLoadLibrariesPastTheirHooks)
     }
     UniqueModule version(g_trueLoadLibraryW(L"version.dll"));
     EXPECT_NE(nullptr, ::GetProcAddress(version.get(), "GetFileVersionInfoSizeW"));
+}
+
+// The trampolines of the functions the guard hooks, where they really are:
+// in the unused end of the code section of each body's own image, which no
+// library loaded later (the trust checks load wintrust and crypt32 after the
+// hooks go in) can be mapped over, and within reach of the body.
+TEST_F(LoadLibraryHooks, TrampolinesLieInTheirBodysOwnImage)
+{
+    const std::vector<void*> trampolines = {Code(g_trueLoadLibraryW), Code(g_trueLoadLibraryExW),
+                                            Code(g_trueLoadLibraryA), Code(g_trueLoadLibraryExA)};
+    for (size_t i = 0; i < trampolines.size(); ++i) {
+        const auto body = reinterpret_cast<uintptr_t>(bodies_[i].first);
+        const auto trampoline = reinterpret_cast<uintptr_t>(trampolines[i]);
+        std::printf("body %#llx, trampoline %#llx\n", static_cast<unsigned long long>(body),
+                    static_cast<unsigned long long>(trampoline));
+        hooking::MappedImage image;
+        ASSERT_TRUE(image.Open(bodies_[i].first));
+        const auto tails = image.CodeSectionTails();
+        EXPECT_TRUE(std::any_of(tails.begin(), tails.end(),
+                                [&](const hooking::AddressRange& tail) { return tail.Contains(trampoline); }))
+            << i;
+        EXPECT_TRUE(hooking::Reachable(body, trampoline) && hooking::Reachable(trampoline, body)) << i;
+    }
 }
 
 TEST_F(LoadLibraryHooks, FailuresKeepTheirLastError)

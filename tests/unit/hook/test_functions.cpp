@@ -19,7 +19,10 @@ hk_cfg_check_slot: .quad hk_cfg_checker
     # A delay-load import of one function, for a test to enter into the
     # image's directory: its address table, name table and descriptor.
     .p2align 3
+    .globl hk_delay_iat
 hk_delay_iat: .quad hk_body_b, 0
+    .globl hk_delay_bound
+hk_delay_bound: .quad 0
 hk_delay_names: .quad 0x8000000000000001, 0
 hk_delay_handle: .quad 0
 hk_delay_dll: .asciz "none.dll"
@@ -195,6 +198,15 @@ hk_iat_thunk:
 hk_delay_thunk:
     jmp qword ptr [rip + hk_delay_iat]
 
+    # The image's delay-load helper for that import, as its unbound slot
+    # leads there: binds the slot to hk_delay_bound and goes on there.
+    .p2align 4
+    .globl hk_delay_helper
+hk_delay_helper:
+    mov rax, qword ptr [rip + hk_delay_bound]
+    mov qword ptr [rip + hk_delay_iat], rax
+    jmp rax
+
     .p2align 4
     .globl hk_iat_wine_thunk
 hk_iat_wine_thunk:
@@ -209,6 +221,21 @@ hk_iat_wine_thunk:
 hk_hot_patch:
     .byte 0xEB, 0xF9                                       # jmp $-5
     .fill 3, 1, 0xCC
+
+    # Another product's jmp rel8 into a stub of its own, which goes on behind
+    # the jump: the bytes after it are code. int3 padding lies before it.
+    .p2align 4, 0xCC
+    .fill 8, 1, 0xCC
+    .globl hk_short_entry
+hk_short_entry:
+    .byte 0xEB, hk_short_stub - . - 1
+    .globl hk_short_entry_resume
+hk_short_entry_resume:
+    lea eax, [rcx + rcx * 2]
+    ret
+hk_short_stub:
+    add ecx, 1
+    .byte 0xEB, hk_short_entry_resume - . - 1
 
     .p2align 4
     .globl hk_foreign_a

@@ -23,14 +23,21 @@ int hk_cfg_check(int x, int y);          // x + y + 7: call [rip+x] (the check a
 int hk_iat_thunk(int x, int unused);       // jmp [rip+__imp_hm_import_body]
 int hk_iat_wine_thunk(int x, int unused);  // lea rsp,[rsp+0]; jmp [rip+__imp_hm_wine_body]
 int hk_hot_patch(int x, int unused);       // jmp $-5 onto a jmp rel32 to hk_body_d
-// jmp [rip+x] to hk_body_b through the address table of hk_delay_descriptors,
-// which the toolchain does not enter into the image's delay-load directory.
+// jmp [rip+x] through the slot hk_delay_iat[0] of the address table of
+// hk_delay_descriptors, which the toolchain does not enter into the image's
+// delay-load directory. hk_delay_helper stands for the image's delay-load
+// helper: it binds the slot to hk_delay_bound and goes on there.
 int hk_delay_thunk(int x, int unused);
+int hk_delay_helper(int x, int unused);
 // Jumps placed by someone else: hooked where they are.
 int hk_wine_thunk(int x, int unused);    // lea rsp,[rsp+0]; jmp [rip+hk_wine_thunk_slot] (hk_body_a)
 int hk_import_thunk(int x, int unused);  // jmp [rip+hk_import_thunk_slot] (hk_body_b)
 int hk_rel32_thunk(int x, int unused);   // jmp rel32 to hk_body_c
 int hk_short_thunk(int x, int unused);   // jmp rel8 to hk_body_d, int3 padding after it
+// 3(x + 1): another product's jmp rel8 into its stub (x + 1), which goes on at
+// hk_short_entry_resume (3x) right behind the jump; int3 padding before it.
+int hk_short_entry(int x, int unused);
+int hk_short_entry_resume(int x, int unused);
 int hk_foreign_a(int x, int unused);     // x + 100, until another product hooks it
 int hk_foreign_b(int x, int unused);     // x + 200, likewise
 int hk_body_a(int x, int unused);        // 3x
@@ -56,5 +63,7 @@ int hk_gate_wait(volatile char* gate);
 extern int hk_data_value;
 extern void* hk_import_thunk_slot;
 extern char hk_delay_descriptors[64];
+extern void* hk_delay_iat[2];
+extern void* hk_delay_bound;
 extern int hk_table[4];
 }

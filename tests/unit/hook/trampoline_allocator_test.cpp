@@ -1,8 +1,15 @@
-// Trampoline slots come only from free address space inside the window they
-// must lie in, clear of the system libraries' band where the window allows,
-// and a region that cannot be made executable is given back.
+// Trampoline slots come first from the unused end of the code section of the
+// function's own image, where no library can be mapped later; then only from
+// free address space inside the window they must lie in, clear of the system
+// libraries' band where the window allows; and a region that cannot be made
+// executable is given back.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "dllguard/hook/jump_thunks.h"
 #include "dllguard/hook/mapped_image.h"
 #include "dllguard/hook/trampoline_allocator.h"
 #include "test_functions.h"
@@ -36,6 +43,9 @@ private:
 
 uintptr_t Address(const void* p) { return reinterpret_cast<uintptr_t>(p); }
 
+// The window of rel32 reach around a function, as the engine asks for it.
+uintptr_t ReachLow(uintptr_t function) { return function > kReach ? function - kReach : 0; }
+
 TEST(TrampolineAllocator, UsesOnlyFreeSpaceInsideTheWindow)
 {
     ReservedSpace taken(kWindow);
@@ -68,20 +78,72 @@ TEST(TrampolineAllocator, UsesOnlyFreeSpaceInsideTheWindow)
     EXPECT_EQ(0u, Address(second) % kSlotSize);
 }
 
-// Each case: a function, the window its trampoline must lie in, and where
-// in that window the slot is expected.
-TEST(TrampolineAllocator, KeepsClearOfTheSystemBandWithinReach)
+bool InCodeSectionTail(const MappedImage& image, uintptr_t slot)
 {
-    MappedImage executable;
-    ASSERT_TRUE(executable.Open(reinterpret_cast<const void*>(&hk_rip_load)));
-    const AddressRange image = executable.Extent();
+    for (const AddressRange& tail : image.CodeSectionTails()) {
+        if (tail.Contains(slot, kSlotSize))
+            return true;
+    }
+    return false;
+}
+
+// The functions the guard hooks, where they really are (the system's
+// LoadLibrary bodies behind kernel32's thunks), and one of this executable.
+TEST(TrampolineAllocator, RealFunctionsGetRoomInTheirOwnImage)
+{
+    std::vector<std::pair<const char*, uintptr_t>> functions = {
+        {"hk_rip_load", Address(reinterpret_cast<const void*>(&hk_rip_load))}};
+    for (const char* name : {"LoadLibraryW", "LoadLibraryExW", "LoadLibraryA", "LoadLibraryExA"}) {
+        auto* exported = reinterpret_cast<uint8_t*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), name));
+        functions.push_back({name, Address(FollowJumpThunks(exported, nullptr, nullptr))});
+    }
+    TrampolineAllocator allocator;
+    for (const auto& [name, function] : functions) {
+        SCOPED_TRACE(name);
+        MappedImage image;
+        ASSERT_TRUE(image.Open(reinterpret_cast<const void*>(function)));
+        uint8_t* slot = nullptr;
+        ASSERT_EQ(0u, allocator.Allocate(ReachLow(function), function + kReach, function, &slot));
+        EXPECT_TRUE(InCodeSectionTail(image, Address(slot))) << std::hex << function << " " << Address(slot);
+        EXPECT_TRUE(Reachable(function, Address(slot)) && Reachable(Address(slot) + kSlotSize, function));
+        EXPECT_EQ(std::vector<uint8_t>(kSlotSize, 0), std::vector<uint8_t>(slot, slot + kSlotSize))
+            << "a slot nothing has written to";
+    }
+}
+
+// Once its image has no room left, a function gets memory of our own, still
+// outside the band and within reach.
+TEST(TrampolineAllocator, AFullImageLeadsToFreeSpaceOutsideTheBand)
+{
+    const uintptr_t function = Address(reinterpret_cast<const void*>(&hk_rip_load));
+    MappedImage image;
+    ASSERT_TRUE(image.Open(reinterpret_cast<const void*>(function)));
+    TrampolineAllocator allocator;
+    uint8_t* slot = nullptr;
+    for (int i = 0; i < 4096 && (slot == nullptr || image.Extent().Contains(Address(slot))); ++i)
+        ASSERT_EQ(0u, allocator.Allocate(ReachLow(function), function + kReach, function, &slot));
+    ASSERT_FALSE(image.Extent().Contains(Address(slot)));
+    EXPECT_FALSE(Address(slot) >= kSystemImagesStart && Address(slot) < kSystemImagesEnd);
+    EXPECT_TRUE(Reachable(function, Address(slot)) && Reachable(Address(slot) + kSlotSize, function));
+    MEMORY_BASIC_INFORMATION info;
+    ASSERT_NE(0u, ::VirtualQuery(slot, &info, sizeof info));
+    EXPECT_EQ(static_cast<DWORD>(MEM_PRIVATE), info.Type);
+}
+
+// Each case: a function in no image (so with no room of its own), the
+// window its trampoline must lie in, and where in that window the slot is
+// expected.
+TEST(TrampolineAllocator, WithoutAnImageKeepsClearOfTheSystemBandWithinReach)
+{
+    ReservedSpace free(kWindow);  // free address space below the band, given back at once
+    const uintptr_t below = free.base();
+    free.Release();
     struct {
         const char* what;
         uintptr_t function;
         uintptr_t lowest, highest;  // where the slot must lie
     } const cases[] = {
-        {"an image below the band: above its end", Address(reinterpret_cast<const void*>(&hk_rip_load)),
-         image.end, image.end + kReach},
+        {"a function below the band: above it", below, below, below + kReach},
         {"a function just inside the band: below the band's start", kSystemImagesStart + kGiB,
          kSystemImagesStart + kGiB - kReach, kSystemImagesStart},
         {"a function deep in the band: in the band, above the function", kSystemImagesStart + 16 * kGiB,
@@ -90,7 +152,7 @@ TEST(TrampolineAllocator, KeepsClearOfTheSystemBandWithinReach)
     TrampolineAllocator allocator;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const uintptr_t low = c.function - kReach;
+        const uintptr_t low = ReachLow(c.function);
         const uintptr_t high = c.function + kReach;
         uint8_t* slot = nullptr;
         ASSERT_EQ(0u, allocator.Allocate(low, high, c.function, &slot));
@@ -116,10 +178,11 @@ struct RefusedProtection {
 TEST(TrampolineAllocator, ARegionThatCannotBeMadeExecutableIsReleased)
 {
     TrampolineAllocator allocator(&RefusedProtection::Protect);
-    const uintptr_t function = Address(reinterpret_cast<const void*>(&hk_rip_load));
+    const auto heap = std::make_unique<char[]>(16);  // code in no image: no room of its own
+    const uintptr_t function = Address(heap.get());
     uint8_t* slot = nullptr;
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED),
-              allocator.Allocate(function - kReach, function + kReach, function, &slot));
+              allocator.Allocate(ReachLow(function), function + kReach, function, &slot));
     EXPECT_EQ(nullptr, slot);
     EXPECT_EQ(1, RefusedProtection::calls) << "a refused protection ends the search";
     MEMORY_BASIC_INFORMATION info;

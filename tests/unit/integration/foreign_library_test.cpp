@@ -23,14 +23,6 @@ using cv::tesdk::SdkLoadOptions;
 
 namespace {
 
-std::wstring BesideTest(const wchar_t* name)
-{
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L"\\/") + 1) + name;
-}
-
 class RefusedInstanceTest : public testing::Test {
 protected:
     void SetUp() override
