@@ -4,7 +4,12 @@
 # in a fresh folder and without a compiler cache, and compares every file and
 # every archive entry of the unsigned release with the one of build/ (or
 # $BUILD_DIR), which it brings up to date first. Exit status 1 on a difference.
+# The second build's folder is removed after a pass, unless --keep is given.
 set -euo pipefail
+keep=
+if [ "${1:-}" = --keep ]; then
+  keep=1
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -30,7 +35,11 @@ cmake --build "$second/build" -j "$(nproc)" --target packages >/dev/null
 echo "check-reproducible: second build of the release targets in $(( $(date +%s) - start )) s"
 
 if python3 "$root/scripts/release/compare_releases.py" "$build/packages/unsigned" "$second/build/packages/unsigned"; then
-  rm -rf "$second"
+  if [ -n "$keep" ]; then
+    echo "check-reproducible: the second build is kept in $second"
+  else
+    rm -rf "$second"
+  fi
   exit 0
 fi
 if [ -n "$(git -C "$root" status --porcelain --untracked-files=no)" ]; then
