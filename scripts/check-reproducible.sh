@@ -23,6 +23,8 @@ export SOURCE_DATE_EPOCH
 cmake --build "$build" --target packages >/dev/null
 
 second=$(mktemp -d "${TMPDIR:-/tmp}/product-second-build.XXXXXX")
+# The first build's release as it is now, whatever runs in its folder later.
+cp -r "$build/packages/unsigned" "$second/first"
 mkdir "$second/source"
 git -C "$root" archive --format=tar HEAD | tar -x -C "$second/source"
 start=$(date +%s)
@@ -34,7 +36,7 @@ cmake -S "$second/source" -B "$second/build" -G Ninja \
 cmake --build "$second/build" -j "$(nproc)" --target packages >/dev/null
 echo "check-reproducible: second build of the release targets in $(( $(date +%s) - start )) s"
 
-if python3 "$root/scripts/release/compare_releases.py" "$build/packages/unsigned" "$second/build/packages/unsigned"; then
+if python3 "$root/scripts/release/compare_releases.py" "$second/first" "$second/build/packages/unsigned"; then
   if [ -n "$keep" ]; then
     echo "check-reproducible: the second build is kept in $second"
   else
