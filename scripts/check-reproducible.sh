@@ -17,6 +17,14 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   exit 1
 fi
 cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+# A compiler cache may hand the compiler other paths than the build does (ccache
+# with CCACHE_BASEDIR makes them relative, past the folder maps), so a release
+# compiled through one is not the release of the sources alone.
+if [ -n "$(cache_value CMAKE_CXX_COMPILER_LAUNCHER)$(cache_value CMAKE_C_COMPILER_LAUNCHER)" ]; then
+  echo "check-reproducible: $build compiles through a compiler cache; check a build without one," \
+       "e.g. BUILD_DIR=$root/build-release scripts/package.sh --check" >&2
+  exit 2
+fi
 
 SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct)
 export SOURCE_DATE_EPOCH
