@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """What the console costs its callers, measured under Wine in the build's own
-prefix: whole-process start-to-exit times (hyperfine) of one-shot commands
-against a trivial executable that only starts and exits, the same with the
-DLL load guard on, an interactive run of many commands through standard input
+prefix: whole-process start-to-exit times (hyperfine) of one-shot commands,
+in text and in JSON mode, against a trivial executable that only starts and
+exits and against a floor that also loads the libraries every one-shot
+command loads (so the ratio to it is the console's own cost), the same with
+the DLL load guard on, an interactive run of many commands through standard input
 (commands per second, peak memory via /usr/bin/time), and the microbenchmarks
 of the hot paths. Prints the ratios and writes them as JSON.
 
@@ -29,14 +31,19 @@ CONSOLE_FILES = ["Product.Console.exe", "TesJson.dll"]
 AGENT_FILES = ["tesdk.dll", "log.dll", "cvch.dll", "product.matrix.comm.dll",
                "telowprivilegeworker.exe", "Product.Support.dll"]
 TRIVIAL = "bench_trivial.exe"
+# Loads the libraries of a one-shot command and exits: the console's own cost is what it adds.
+FLOOR = "bench_floor.exe"
 MICROBENCH = "product_microbench.exe"
 
 VERSION = "1.2.3.4"
 SCRIPT = {"answers": {"Product/GetStatus": {"error": 0, "output": {"Locations": {"Product": {"Version": VERSION}}}}}}
+JSON_ANSWER = ('{"arguments":["product"],"command":"GetVersion","data":{"version":"%s"},"message":"success",'
+               '"result":0,"schemaVersion":1}\r\n' % VERSION).encode()
 
 # Targets: (name, what, limit).
 STARTUP_TARGET = 1.5        # scripted GetVersion / trivial executable
 GUARD_TARGET = 1.10         # guard on / guard off, scripted GetVersion
+JSON_TARGET = 1.05          # /json /c GetVersion product / the same in text mode
 HOOK_TARGET = 2.0           # hooked / unhooked LoadLibraryW of a loaded library
 GROWTH_TARGET = 1.15        # exponent of time over size, 1,000 to 100,000 elements
 
@@ -75,7 +82,7 @@ class Rig:
         # path, where the guard trusts the libraries beside the executable.
         deployed = Path(program_files)
         self.install = self._lay_out(Folder(deployed / "install", f"C:\\Program Files\\{deployed.name}\\install"),
-                                     CONSOLE_FILES + AGENT_FILES + [TRIVIAL])
+                                     CONSOLE_FILES + AGENT_FILES + [TRIVIAL, FLOOR])
         self.bare = self._lay_out(Folder(deployed / "bare", f"C:\\Program Files\\{deployed.name}\\bare"),
                                   CONSOLE_FILES)
         # Anywhere else, where the guard checks and reports every library.
@@ -103,7 +110,7 @@ class Rig:
         return folder
 
     def missing(self):
-        return [f for f in CONSOLE_FILES + ["tesdk.dll", TRIVIAL] if not (self.bin / f).exists()]
+        return [f for f in CONSOLE_FILES + ["tesdk.dll", TRIVIAL, FLOOR] if not (self.bin / f).exists()]
 
     def env(self, agent=None, guard=False):
         env = dict(self.base_env)
@@ -187,13 +194,16 @@ def scenarios(rig):
     i, b = rig.install, rig.bare
     get_version = ["/c", "GetVersion", "product"]
     return [
-        Scenario("trivial", "trivial executable (floor)", i, TRIVIAL, [], rig.env()),
+        Scenario("trivial", "trivial executable", i, TRIVIAL, [], rig.env()),
+        Scenario("floor", "floor: a command's libraries loaded, nothing run", i, FLOOR, [], rig.env()),
         Scenario("no_agent", "console, no agent library (start-up only)", b, "Product.Console.exe",
                  get_version, rig.env(), expect_code=126),
         Scenario("invalid_command", "console, scripted agent, unknown command", i, "Product.Console.exe",
                  ["/c", "Nope"], rig.env("scripted"), expect=b"invalid command"),
         Scenario("scripted", "/c GetVersion product, scripted agent", i, "Product.Console.exe",
                  get_version, rig.env("scripted"), expect=VERSION.encode()),
+        Scenario("scripted_json", "/json /c GetVersion product, scripted agent", i, "Product.Console.exe",
+                 ["/json", *get_version], rig.env("scripted"), expect=JSON_ANSWER),
         Scenario("simulated", "/c GetVersion product, simulated agent", i, "Product.Console.exe",
                  get_version, rig.env()),
         Scenario("scripted_guard", "the same, guard on (report mode)", i, "Product.Console.exe",
@@ -265,11 +275,13 @@ def measure_startup(rig, args, results):
             print(f"  round {round_ + 1}/{args.rounds} done (load {load_average()[0]:.2f})", flush=True)
     floor = statistics.median(runs[0].times)
     fastest = min(runs[0].times)
+    libraries_floor = statistics.median(next(r for r in runs if r.name == "floor").times)
     table = {}
     for scenario in runs:
         entry = {"title": scenario.title, **summarize(scenario.times), "odd_exit_codes": scenario.odd_exits}
         entry["ratio_to_trivial"] = round(statistics.median(scenario.times) / floor, 3)
         entry["ratio_of_fastest_runs"] = round(min(scenario.times) / fastest, 3)
+        entry["ratio_to_floor"] = round(statistics.median(scenario.times) / libraries_floor, 3)
         peak, _, _ = peak_memory_kib(rig, scenario.folder, scenario.exe, scenario.args, scenario.env)
         entry["peak_rss_kib"] = peak
         table[scenario.name] = entry
@@ -281,6 +293,7 @@ def measure_startup(rig, args, results):
     for guarded, unguarded in (("scripted_guard", "scripted"), ("simulated_guard", "simulated"),
                                ("scripted_guard_outside", "scripted")):
         table[guarded]["ratio_to_guard_off"] = round(table[guarded]["median_ms"] / table[unguarded]["median_ms"], 3)
+    table["scripted_json"]["ratio_to_text"] = round(table["scripted_json"]["median_ms"] / table["scripted"]["median_ms"], 3)
 
 
 def loaded_modules(rig, scenario):
@@ -382,6 +395,8 @@ def evaluate(results):
                startup["scripted"]["ratio_to_trivial"], STARTUP_TARGET)
         target("guard on / guard off, scripted agent", startup["scripted_guard"]["ratio_to_guard_off"],
                GUARD_TARGET)
+        target("/json /c GetVersion product / the same in text mode, scripted agent",
+               startup["scripted_json"]["ratio_to_text"], JSON_TARGET)
     # Regressions the figures above would only show as a drift: a system
     # library that drags user32.dll into every start, and memory that grows
     # with the number of commands.
@@ -409,11 +424,14 @@ def evaluate(results):
 def print_report(results):
     startup = results.get("startup")
     if startup:
-        print("\nStart-to-exit under Wine: median, ratio to the trivial executable (and of the fastest runs):")
+        print("\nStart-to-exit under Wine: median, ratio to the trivial executable (and of the fastest runs), "
+              "ratio to the floor that loads a command's libraries:")
         for name, e in startup["scenarios"].items():
             extra = f"  guard cost x{e['ratio_to_guard_off']:.3f}" if "ratio_to_guard_off" in e else ""
+            extra += f"  JSON / text x{e['ratio_to_text']:.3f}" if "ratio_to_text" in e else ""
             print(f"  {e['title']:<48} {e['median_ms']:7.1f} ms  x{e['ratio_to_trivial']:.2f}"
-                  f" (x{e['ratio_of_fastest_runs']:.2f})  peak {e['peak_rss_kib'] / 1024:5.1f} MiB{extra}")
+                  f" (x{e['ratio_of_fastest_runs']:.2f})  floor x{e['ratio_to_floor']:.2f}"
+                  f"  peak {e['peak_rss_kib'] / 1024:5.1f} MiB{extra}")
         s = startup["scenarios"]
         steps = [("process start-up of the console", "trivial", "no_agent"),
                  ("agent library, shell, an unknown command", "no_agent", "invalid_command"),

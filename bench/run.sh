@@ -17,7 +17,7 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 # Only what runs here; stand-ins that this tree does not have yet are skipped.
 wanted=(Product.Console TesJson tesdk cvch log product_matrix_comm product_support telowprivilegeworker
-        bench_trivial product_microbench)
+        bench_trivial bench_floor product_microbench)
 known=$(cmake --build "$build" --target help | sed -n 's/^\([^:]*\):.*/\1/p')
 targets=()
 for t in "${wanted[@]}"; do

@@ -66,6 +66,9 @@ endfunction()
 configure_file("${PROJECT_SOURCE_DIR}/packaging/README.txt.in" "${_files}/README.txt" @ONLY NEWLINE_STYLE CRLF)
 product_windows_text("${PROJECT_SOURCE_DIR}/packaging/install-demo.cmd" "${_files}/install-demo.cmd")
 product_windows_text("${PROJECT_SOURCE_DIR}/packaging/uninstall-demo.cmd" "${_files}/uninstall-demo.cmd")
+# The operator's reference and the schema of the JSON output it describes.
+product_windows_text("${PROJECT_SOURCE_DIR}/docs/commands.md" "${_files}/commands.md")
+product_windows_text("${PROJECT_SOURCE_DIR}/docs/console-output.schema.json" "${_files}/console-output.schema.json")
 
 # The third-party code compiled into the binaries, one line each:
 #   name | where its code comes from | SPDX licence | its licence text [| package of its headers]
@@ -133,12 +136,8 @@ endforeach()
 
 # Install rules of the archives only: `cmake --install` (the demo) leaves them out.
 install(TARGETS ${PRODUCT_CONSOLE_TARGETS} RUNTIME DESTINATION . COMPONENT console EXCLUDE_FROM_ALL)
-install(FILES "${_files}/README.txt" DESTINATION . COMPONENT console EXCLUDE_FROM_ALL)
-# The command reference beside README.txt, where the tree has one.
-if(EXISTS "${PROJECT_SOURCE_DIR}/docs/commands.md")
-  product_windows_text("${PROJECT_SOURCE_DIR}/docs/commands.md" "${_files}/commands.md")
-  install(FILES "${_files}/commands.md" DESTINATION . COMPONENT console EXCLUDE_FROM_ALL)
-endif()
+install(FILES "${_files}/README.txt" "${_files}/commands.md" "${_files}/console-output.schema.json"
+        DESTINATION . COMPONENT console EXCLUDE_FROM_ALL)
 install(FILES ${PRODUCT_LICENCE_FILES} DESTINATION licenses COMPONENT console EXCLUDE_FROM_ALL)
 install(TARGETS ${PRODUCT_AGENT_TARGETS} RUNTIME DESTINATION . COMPONENT agent EXCLUDE_FROM_ALL)
 install(FILES "${_files}/install-demo.cmd" "${_files}/uninstall-demo.cmd" DESTINATION . COMPONENT agent EXCLUDE_FROM_ALL)

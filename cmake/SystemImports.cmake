@@ -3,9 +3,9 @@
 # imports itself; shlwapi.dll, ole32.dll and winmm.dll each bring user32.dll
 # and gdi32.dll along, which is most of a start of the console. So:
 #
-# - the shell path helpers, the version-resource functions and the registry
-#   and token functions come from their API sets, which the system serves
-#   from kernelbase.dll, loaded in every process anyway (shlwapi.dll,
+# - the shell path helpers, the version-resource functions and the registry,
+#   token and security-descriptor functions come from their API sets, which
+#   the system serves from kernelbase.dll, loaded in every process anyway (shlwapi.dll,
 #   version.dll and advapi32.dll only forward them there);
 # - ole32.dll (scan task identifiers) and winmm.dll (function timing of the
 #   diagnostics log) are delay-loaded: mapped at the first call of one of
@@ -43,7 +43,8 @@ add_system_import_library(registry_functions api-ms-win-core-registry-l1-1-0.dll
 add_system_import_library(process_token_functions api-ms-win-core-processthreads-l1-1-0.dll
   FUNCTIONS OpenProcessToken)
 add_system_import_library(token_information_functions api-ms-win-security-base-l1-1-0.dll
-  FUNCTIONS GetTokenInformation)
+  FUNCTIONS GetTokenInformation AddAccessAllowedAceEx CreateWellKnownSid InitializeAcl
+            InitializeSecurityDescriptor SetSecurityDescriptorControl SetSecurityDescriptorDacl)
 add_system_import_library(ole32_delayed ole32.dll DELAY FUNCTIONS CoCreateGuid)
 add_system_import_library(winmm_delayed winmm.dll DELAY FUNCTIONS timeGetTime)
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A command's or a request's outcome: a Windows error number, 0 for success,
 // handled as signed (the support module answers with negated numbers, which
@@ -38,3 +39,10 @@ constexpr int InvalidState = 5023;
 
 // The message of a result code, or the code in signed decimal when it has none.
 std::string ResultCodeMessage(int32_t code);
+
+// The codes that have a message of their own, in the order they are searched.
+struct ResultCodeMessageEntry {
+    int32_t code;
+    const char* message;
+};
+std::vector<ResultCodeMessageEntry> ResultCodesWithMessages();

@@ -10,6 +10,13 @@ class TesdkRunner;
 // The words of a command line after the command name, UTF-8.
 using ArgumentTokens = std::vector<std::string>;
 
+// What the usage and "help" say of a command. Every command class has one, as
+// its `Synopsis`; the command table registers it with the command.
+struct CommandSynopsis {
+    const char* arguments;  // as typed after the name; empty when it takes none
+    const char* summary;    // what it does, in a few words
+};
+
 class ICommand {
 public:
     // Writes the command's registry name into `name` and returns it.

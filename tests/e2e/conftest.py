@@ -74,6 +74,13 @@ class Install:
                               env=self._env(env), timeout=timeout, cwd=cwd or self.root)
         return Result(proc.stdout, proc.stderr, proc.returncode)
 
+    def run_batch(self, batch, env=None, timeout=120):
+        """Runs a batch file with cmd, in this installation's environment."""
+        proc = subprocess.run([WINE_RUN, "cmd", "/c", "call", windows_path(batch)], stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=self._env(env), timeout=timeout,
+                              cwd=self.root)
+        return Result(proc.stdout, proc.stderr, proc.returncode)
+
     def start(self, *args, env=None, cwd=None):
         """Starts the console with piped standard streams; see Running."""
         proc = subprocess.Popen([WINE_RUN, str(self.exe), *args], stdin=subprocess.PIPE,

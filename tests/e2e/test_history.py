@@ -9,6 +9,7 @@ from pathlib import Path
 import pytest
 
 from conftest import wait_for, windows_path
+from helpers.json_output import document, envelope
 
 FUNCTION = "CommandGetHistory::CreateWorkerProcess"
 LINE = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) \[(\d+):(\d+)\] (\S+) +(\S+) (\S+): (.*)$")
@@ -176,12 +177,35 @@ def test_a_missing_worker_gives_1067_and_no_output_of_the_command(install, histo
                                       ("ERROR", "Failed to create worker process [error = 2]")]
 
 
-def test_the_workers_own_failure_is_not_the_commands_result(install, history, tmp_path):
-    install.remove("Product.Support.dll")
-    result = install.run("/c", "Support.GetHistory", f"path={windows_path(tmp_path / 'h.txt')}")
-    assert (result.stdout, result.returncode) == (b"", 0)
-    assert history.worker_lines()[-1] == ("INFO", "Worker finished job")
+@pytest.mark.parametrize("missing, path, worker_code", [
+    # The runner library is missing: the worker cannot run it.
+    ("Product.Support.dll", "{tmp}\\h.txt", 4),
+    # The output folder does not exist: the worker cannot write the file.
+    (None, "C:\\NoSuchDir\\h.csv", 3),
+])
+def test_a_worker_that_fails_fails_the_command(install, history, tmp_path, missing, path, worker_code):
+    if missing:
+        install.remove(missing)
+    path = path.replace("{tmp}", windows_path(tmp_path))
+    text = install.run("/c", "Support.GetHistory", f"path={path}", "format=csv")
+    assert (text.stdout, text.returncode) == (b"error 1627", 0)
+    failed = [("INFO", "Worker finished job"), ("ERROR", f"Worker failed [exit code = {worker_code}]")]
+    assert history.worker_lines()[1:] == failed
+    as_json = install.run("/json", "/c", "Support.GetHistory", f"path={path}", "format=csv")
+    assert document(as_json) == envelope("Support.GetHistory", [f"path={path}", "format=csv"], 1627, "command failed",
+                                         {"workerExitCode": worker_code})
+    assert history.worker_lines()[4:] == failed
     assert not (tmp_path / "h.txt").exists()
+
+
+def test_json_mode_names_the_workers_code_on_success_and_nothing_it_never_reached(install, history, tmp_path):
+    target = windows_path(tmp_path / "h.csv")
+    assert document(install.run("/json", "/c", "Support.GetHistory", f"path={target}", "format=csv")) == envelope(
+        "Support.GetHistory", [f"path={target}", "format=csv"], 0, "success", {"workerExitCode": 0})
+    assert (tmp_path / "h.csv").read_bytes() == CSV
+    install.remove("telowprivilegeworker.exe")
+    assert document(install.run("/json", "/c", "Support.GetHistory")) == envelope(
+        "Support.GetHistory", [], 1067, "1067", {})
 
 
 def test_without_the_log_library_nothing_changes_for_the_user(install, history, tmp_path):

@@ -50,8 +50,10 @@ def test_consoles_writing_at_once_never_mix_their_lines(install, tmp_path):
     history = History(install, tmp_path)
     runs = 8
     consoles = [install.start() for _ in range(2)]
-    for console in consoles:
-        console.send("Support.GetHistory format=csv\n" * runs + "exit\n")
+    # A file of each console's own: two workers writing one file at once fail.
+    targets = [windows_path(tmp_path / f"history{n}.csv") for n in range(len(consoles))]
+    for console, target in zip(consoles, targets):
+        console.send(f"Support.GetHistory format=csv path={target}\n" * runs + "exit\n")
     for console in consoles:
         assert console.finish().returncode == 0
 
@@ -64,5 +66,7 @@ def test_consoles_writing_at_once_never_mix_their_lines(install, tmp_path):
         if match[6] == FUNCTION:
             per_process[match[2]].append(match[7])
     assert len(per_process) == 2
+    assert sorted(messages[0] for messages in per_process.values()) == sorted(
+        history.start_process(f'--format=csv --output="{target}"') for target in targets)
     for messages in per_process.values():
-        assert messages == [history.start_process("--format=csv "), "Worker finished job"] * runs
+        assert messages == [messages[0], "Worker finished job"] * runs

@@ -36,11 +36,10 @@ AGENT_KEY = UNINSTALL + r"\Tessaro Security"
 STORES = r"HKLM\Software\Microsoft\SystemCertificates"
 
 CONSOLE_FILES = [
-    "ConsoleCancel.exe", "Product.Console.exe", "README.txt", "TesJson.dll", "guard-report.exe",
+    "ConsoleCancel.exe", "Product.Console.exe", "README.txt", "TesJson.dll", "commands.md",
+    "console-output.schema.json", "guard-report.exe",
     "licenses/GCC-runtime.txt", "licenses/JsonCpp.txt", "licenses/MinGW-w64-runtime.txt",
     "licenses/Zycore.txt", "licenses/Zydis.txt", "licenses/fmt.txt"]
-if (SOURCE / "docs" / "commands.md").exists():
-    CONSOLE_FILES.append("commands.md")
 AGENT_FILES = [
     "Product.Support.dll", "cvch.dll", "install-demo.cmd", "log.dll", "product.matrix.comm.dll",
     "telowprivilegeworker.exe", "tesdk.dll", "uninstall-demo.cmd"]
@@ -312,8 +311,8 @@ def test_the_bill_of_materials_names_every_component_and_every_licence_file(arch
 
 def test_windows_texts_have_crlf_line_ends_and_the_readme_names_the_version_and_exit_code_577(tmp_path):
     folder = unpack(PACKAGES / AGENT_ARCHIVE, tmp_path / "unpacked")
-    texts = [folder / "README.txt", folder / "install-demo.cmd", folder / "uninstall-demo.cmd",
-             folder / "demo-certificate.sha1", *(folder / "licenses").iterdir()]
+    texts = [folder / "README.txt", folder / "commands.md", folder / "install-demo.cmd",
+             folder / "uninstall-demo.cmd", folder / "demo-certificate.sha1", *(folder / "licenses").iterdir()]
     for text in texts:
         data = text.read_bytes()
         assert data.count(b"\n") > 0 and data.count(b"\n") == data.count(b"\r\n"), text.name
@@ -321,6 +320,8 @@ def test_windows_texts_have_crlf_line_ends_and_the_readme_names_the_version_and_
     assert readme.startswith(f"Product.Console {VERSION} for Windows x64\r\n")
     assert AGENT_ARCHIVE in readme
     assert "577" in readme and "install-demo.cmd /trust" in readme
+    # It points to the reference beside it.
+    assert "commands.md" in readme
 
 
 class Prefix:

@@ -127,13 +127,17 @@ def test_quotes_leave_the_output_path_before_it_is_sent_and_shown(install, agent
     assert support_calls(agent, "StartSession")[0]["deliverTo"] == [{"type": "local", "folder": "C:\\my dir"}]
 
 
-@pytest.mark.parametrize("command, method", [
+# The five commands that wait, and the method each one asks for first.
+WAITING_COMMANDS = [
     ("Support.StartSession", "StartSession"),
     ("Support.Collect", "StartSession"),
     ("Support.AbortSession", "AbortSession"),
     ("Support.ForceAbortSession", "ForceAbortSession"),
     ("Support.EndSession", "EndTroubleshoot"),
-])
+]
+
+
+@pytest.mark.parametrize("command, method", WAITING_COMMANDS)
 def test_ctrl_c_ends_the_wait_within_a_second(install, agent, command, method):
     agent.script({"answers": {"Product.Support/" + method: answer({})}})
     console = install.start("/c", command, "scenario=a")

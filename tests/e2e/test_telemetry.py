@@ -135,3 +135,20 @@ def test_a_refused_delivery_is_only_logged(install, agent, telemetry, log):
     result = install.run("/c", "GetVersion", "product")
     assert (result.stdout, result.returncode) == (b"9", 0)
     assert messages(log, "SendTelemetryEvent", "SendNotification") == ["SendNotification() failed. Error 77."]
+
+
+def test_json_mode_sends_the_same_events(install, agent, telemetry, tmp_path):
+    agent.script({"answers": {"Product/GetStatus": answer({"Locations": {"Product": {"Version": "9"}}}),
+                              "Update/StartUpdate": answer(error=5)}})
+    lines = "GetVersion product\nNope x\nStartUpdate --force scenarioId=Net\nhelp\nexit\n"
+    install.run(stdin=lines)
+    install.run("/c", "GetVersion", "antivirus")
+    as_text = telemetry()
+    (tmp_path / "telemetry" / "events.jsonl").unlink()
+    install.run("/json", stdin=lines)
+    install.run("/json", "/c", "GetVersion", "antivirus")
+    # "/json" is no argument of a command, and "help" is no command.
+    assert telemetry() == as_text
+    assert [(event["tool"], event["options"]) for event in as_text] == [
+        ("Product.Console GetVersion", ["product"]), ("Product.Console StartUpdate", ["force", "scenario=Net"]),
+        ("Product.Console GetVersion", ["antivirus"])]

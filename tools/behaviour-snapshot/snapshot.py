@@ -125,6 +125,18 @@ SIMULATED = [
 ]
 
 
+# The history worker against a seeded store: (name, arguments with {out} for
+# an output folder that exists).
+HISTORY_SESSION = {"id": "18c0a1f2e4b-1a2c", "kind": "troubleshoot", "scenarios": ["network"],
+                   "started": "2026-12-10T09:30:00Z", "ended": "2026-12-10T09:41:12Z", "status": "finished",
+                   "deliveredTo": []}
+HISTORY = [
+    ("history_csv", ["/c", "Support.GetHistory", "path={out}\\h.csv", "format=csv"]),
+    ("history_missing_folder", ["/c", "Support.GetHistory", "path=C:\\NoSuchDir\\h.csv", "format=csv"]),
+    ("history_default_file", ["/c", "Support.GetHistory"]),
+]
+
+
 def masked(data, folder):
     data = TIME.sub(b"<time>", GUID.sub(b"<guid>", data))
     for form in (str(folder), windows_path(folder)):
@@ -168,6 +180,20 @@ def main():
             agent.script({"answers": script})
             result = install.run(*args, stdin=stdin)
             write(out, name, result, agent, case)
+            print(name, result.returncode, flush=True)
+        for name, args in HISTORY:
+            case = folder / name
+            install = Install(case / "install", CONSOLE_FILES + AGENT_FILES)
+            state_dir = case / "state"
+            state_dir.mkdir()
+            (state_dir / "support-history.jsonl").write_text(json.dumps(HISTORY_SESSION) + "\n")
+            install.env["PRODUCT_AGENT_STATE_DIR"] = windows_path(state_dir)
+            result = install.run(*[a.replace("{out}", windows_path(state_dir)) for a in args])
+            write(out, name, result, None, case)
+            # What the worker wrote.
+            written = b"".join(f.name.encode() + b"\n" + f.read_bytes() for f in sorted(state_dir.iterdir())
+                               if f.suffix in (".csv", ".txt"))
+            (out / f"{name}.written").write_bytes(written)
             print(name, result.returncode, flush=True)
         bare = Install(folder / "bare", CONSOLE_FILES)
         write(out, "no_agent", bare.run("/c", "GetVersion", "product"), None, folder / "bare")

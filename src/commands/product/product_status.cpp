@@ -1,7 +1,7 @@
 #include "commands/product/product_status.h"
 
-#include "base/console_output.h"
 #include "base/result_codes.h"
+#include "console/command_output.h"
 #include "integration/agent_request.h"
 #include "integration/tesdk_runner.h"
 #include "json/json_composed_serializer.h"
@@ -52,7 +52,8 @@ ResultCode CommandGetVersion::Execute(const ArgumentTokens& args)
     std::string version;
     if (!GetUtf8String(version, status, location + "Version"))
         return result::InvalidParameter;
-    console::Write(Utf8ToWide(version));
+    const std::wstring text = Utf8ToWide(version);
+    Show(text, "version", TextValue(text));
     return result::Success;
 }
 
@@ -70,8 +71,12 @@ ResultCode CommandGetUpdateStatus::Execute(const ArgumentTokens& args)
 
     // A failed check is the latest thing that went wrong; otherwise the update's outcome.
     const UpdateActivityRecord& attempt = check.error != 0 ? check : update;
-    console::Write(L"lastSucceededTime: " + std::to_wstring(update.lastSucceededTime) + L"\n" +
-                   L"lastAttemptedTime: " + std::to_wstring(attempt.time) + L"\n" +
-                   L"lastError: " + std::to_wstring(attempt.error));
+    ICommandOutput& output = CommandOutput();
+    output.Text(L"lastSucceededTime: " + std::to_wstring(update.lastSucceededTime) + L"\n" +
+                L"lastAttemptedTime: " + std::to_wstring(attempt.time) + L"\n" +
+                L"lastError: " + std::to_wstring(attempt.error));
+    output.Data("lastSucceededTime", update.lastSucceededTime);
+    output.Data("lastAttemptedTime", attempt.time);
+    output.Data("lastError", attempt.error);
     return result::Success;
 }

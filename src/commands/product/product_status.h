@@ -14,6 +14,9 @@ int QueryProductStatus(TesdkRunner& runner, const ArgumentTokens& args, Json::Va
 
 class CommandGetVersion : public CommandBase {
 public:
+    static constexpr CommandSynopsis Synopsis = {
+        "product|antivirus",
+        "prints the version of the product or of its antivirus component"};
     using CommandBase::CommandBase;
     std::string& GetName(std::string& name) const override { return name = "GetVersion"; }
     ResultCode Execute(const ArgumentTokens& args) override;
@@ -21,6 +24,9 @@ public:
 
 class CommandGetUpdateStatus : public CommandBase {
 public:
+    static constexpr CommandSynopsis Synopsis = {
+        "product|antivirus",
+        "prints when the component last updated and tried, and the last error"};
     using CommandBase::CommandBase;
     std::string& GetName(std::string& name) const override { return name = "GetUpdateStatus"; }
     ResultCode Execute(const ArgumentTokens& args) override;

@@ -1,8 +1,8 @@
 #include "commands/product/update_commands.h"
 
 #include "console/arguments.h"
-#include "base/console_output.h"
 #include "base/result_codes.h"
+#include "console/command_output.h"
 #include "integration/agent_request.h"
 #include "integration/tesdk_runner.h"
 #include "json/json_composed_serializer.h"
@@ -32,19 +32,21 @@ ResultCode CommandStartUpdate::Execute(const ArgumentTokens& args)
     if (const ResultCode code = reply.Code(); code != result::Success)
         return code;
 
-    switch (const int32_t error = reply.Answer().error) {
+    const int32_t error = reply.Answer().error;
+    CommandOutput().Data("accepted", error == 0);
+    switch (error) {
     case 0:
         // The agent accepted the request; scripts read this line.
-        console::Write(L"error 0");
+        CommandOutput().Text(L"error 0");
         return result::Success;
     case ErrorAdminRequired:
-        console::WriteLine(L"Administrative privileges are required!");
+        Explain(L"Administrative privileges are required!");
         return result::ElevationRequired;
     case ErrorUpdateRunning:
-        console::WriteLine(L"An update process is already running!");
+        Explain(L"An update process is already running!");
         return ErrorUpdateRunning;
     case result::InvalidState:
-        console::WriteLine(L"Update is disabled from policy!");
+        Explain(L"Update is disabled from policy!");
         return result::InvalidState;
     default:
         return error;
@@ -68,7 +70,11 @@ ResultCode CommandIsUpdateInProgress::Execute(const ArgumentTokens&)
     bool installing = false, downloading = false;
     if (!GetBool(installing, installer.output, "response") || !GetBool(downloading, download.output, "response"))
         return result::InvalidParameter;
-    console::Write(installing || downloading ? L"true" : L"false");
+    ICommandOutput& output = CommandOutput();
+    output.Text(installing || downloading ? L"true" : L"false");
+    output.Data("inProgress", installing || downloading);
+    output.Data("installerRunning", installing);
+    output.Data("downloaderRunning", downloading);
     return result::Success;
 }
 
@@ -84,7 +90,7 @@ ResultCode CommandIsUpdateRestartNeeded::Execute(const ArgumentTokens&)
     if (!JsonComposedSerializer::LoadField(&output, "isRestartNeeded", answer.isRestartNeeded))
         return result::InvalidParameter;
     if (!answer.isRestartNeeded) {
-        console::Write(L"false");  // the reasons are not looked at
+        Show(L"false", "restartNeeded", false);  // the reasons are not looked at
         return result::Success;
     }
     if (!JsonComposedSerializer::LoadField(&output, "reasons", answer.reasons))
@@ -92,6 +98,10 @@ ResultCode CommandIsUpdateRestartNeeded::Execute(const ArgumentTokens&)
     bool becauseOfUpdate = false;
     for (const int32_t reason : answer.reasons)
         becauseOfUpdate = becauseOfUpdate || reason == 1;
-    console::Write(becauseOfUpdate ? L"true" : L"false");
+    Json::Value reasons(Json::arrayValue);
+    for (const int32_t reason : answer.reasons)
+        reasons.append(reason);
+    CommandOutput().Data("reasons", std::move(reasons));
+    Show(becauseOfUpdate ? L"true" : L"false", "restartNeeded", becauseOfUpdate);
     return result::Success;
 }

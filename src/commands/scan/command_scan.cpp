@@ -6,8 +6,8 @@
 #include "commands/scan/scan_task_document.h"
 #include "commands/scan/scan_task_id.h"
 #include "commands/scan/scan_wait.h"
-#include "base/console_output.h"
 #include "base/result_codes.h"
+#include "console/command_output.h"
 #include "integration/agent_request.h"
 #include "integration/integration_session.h"
 #include "integration/tesdk_runner.h"
@@ -55,6 +55,12 @@ private:
     IntegrationRequest progressRequest_;
 };
 
+// The "error: " line of a scan that gave no summary.
+void ReportError(int code)
+{
+    Show(L"error: " + std::to_wstring(code) + L"\n", "error", code);
+}
+
 }  // namespace
 
 DWORD WaitForBothArrivals(const HANDLE* events, DWORD timeoutMs)
@@ -78,15 +84,16 @@ ResultCode CommandScan::Execute(const ArgumentTokens& args)
     interrupted_.exchange(false);
 
     if (args.empty()) {
-        console::WriteLine(L"No parameters found! ");
+        Explain(L"No parameters found! ");
         return result::BadArguments;
     }
     ScanTask task;
     if (!NewTaskId(task.taskId)) {
-        console::WriteLine(L"Failed to generate task id ");
+        Explain(L"Failed to generate task id ");
         return result::CommandFailed;
     }
     taskId_ = task.taskId;
+    CommandOutput().Data("taskId", TextValue(taskId_));
     if (!ParseScanOptions(args, task))
         return result::BadArguments;
     return RunScan(BuildRunScanTaskRequest(task));
@@ -98,11 +105,11 @@ ResultCode CommandScan::RunScan(const IntegrationRequest& runRequest)
     // Listening before the post, so neither arrival can be missed.
     if (receiver_.Start(requestId, cv::StringW(taskId_)) != result::Success) {
         receiver_.Shutdown();
-        console::WriteLine(L"Failed to connect! ");
+        Explain(L"Failed to connect! ");
         return result::NoConnection;
     }
     if (PostRequest(*Runner(), runRequest, requestId) != result::Success) {
-        console::WriteLine(L"Excute command failed! ");
+        Explain(L"Excute command failed! ");
         EndListening();
         return ErrorScanIncomplete;
     }
@@ -113,8 +120,8 @@ ResultCode CommandScan::RunScan(const IntegrationRequest& runRequest)
     if (end == ScanWaitEnd::Finished) {
         code = ReportFinished();
     } else {
-        console::WriteLine(interrupted_.load() ? L"error: 1223" : L"error: 1359");
-        console::WriteLine(L"description: Scan interrupted.");
+        ReportError(interrupted_.load() ? result::Cancelled : ErrorScanIncomplete);
+        Show(L"description: Scan interrupted.\n", "description", "Scan interrupted.");
         code = result::Cancelled;
     }
     EndListening();
@@ -126,10 +133,10 @@ ResultCode CommandScan::ReportFinished()
     const ResultCode code = receiver_.ResponseResult();
     ScanSummary summary;
     if (!BuildScanSummary(receiver_.PolicyText(), receiver_.ResponseText(), summary)) {
-        console::WriteLine(L"error: " + std::to_wstring(ErrorScanIncomplete));
+        ReportError(ErrorScanIncomplete);
         return ErrorScanIncomplete;
     }
-    console::Write(FormatScanSummary(summary));
+    Show(FormatScanSummary(summary), "summary", ScanSummaryData(summary));
     return code;
 }
 

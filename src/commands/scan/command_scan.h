@@ -18,6 +18,9 @@ DWORD WaitForBothArrivals(const HANDLE* events, DWORD timeoutMs);
 
 class CommandScan : public CommandBase {
 public:
+    static constexpr CommandSynopsis Synopsis = {
+        "custom [path=<folder> ...] [options]",
+        "runs a custom on-demand scan and prints its summary"};
     explicit CommandScan(TesdkRunner* runner, ArrivalWait wait = WaitForBothArrivals);
 
     std::string& GetName(std::string& name) const override { return name = "FileScan.OnDemand.RunScanTask"; }

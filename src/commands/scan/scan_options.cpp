@@ -1,7 +1,7 @@
 #include "commands/scan/scan_options.h"
 
 #include "console/arguments.h"
-#include "base/console_output.h"
+#include "console/command_output.h"
 #include "base/text_conversion.h"
 
 #include <cerrno>
@@ -96,7 +96,7 @@ public:
 private:
     static bool WrongValue(const wchar_t* name)
     {
-        console::WriteLine(std::wstring(L"Wrong value for ") + name + L"!");
+        Explain(std::wstring(L"Wrong value for ") + name + L"!");
         return false;
     }
 
@@ -154,7 +154,7 @@ bool ParseScanOptions(const ArgumentTokens& args, ScanTask& task)
 
     if (task.extensionsScanType == ExtensionsScanType::Custom) {
         if (!options.Has(L"customExt")) {
-            console::WriteLine(L"Missing customExt parameter! You have to set this if extensionType is custom.");
+            Explain(L"Missing customExt parameter! You have to set this if extensionType is custom.");
             return false;
         }
         task.customExtensions = options.First(L"customExt");

@@ -7,6 +7,7 @@
 #include "json/json_document.h"
 #include "json/json_values.h"
 #include "base/text_conversion.h"
+#include "console/command_output.h"
 
 namespace {
 
@@ -94,4 +95,17 @@ std::wstring FormatScanSummary(const ScanSummary& summary)
            L"Remaining issues: " + std::to_wstring(summary.remaining) + L"\n" +
            L"Resolved issues: " + std::to_wstring(summary.resolved) + L"\n" +
            L"Objects that were not scanned: " + std::to_wstring(summary.notScanned) + L"\n";
+}
+
+Json::Value ScanSummaryData(const ScanSummary& summary)
+{
+    Json::Value data(Json::objectValue);
+    data["status"] = TextValue(RunStatusText(summary.runStatus));
+    data["runStatus"] = summary.runStatus;
+    data["logPath"] = Utf8Value(summary.logPath);
+    data["scannedItems"] = Json::Value(static_cast<Json::UInt64>(summary.scanned));
+    data["remainingIssues"] = Json::Value(static_cast<Json::UInt64>(summary.remaining));
+    data["resolvedIssues"] = Json::Value(static_cast<Json::UInt64>(summary.resolved));
+    data["notScannedObjects"] = Json::Value(static_cast<Json::UInt64>(summary.notScanned));
+    return data;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The outcome of a finished scan, from the scan's log event and the agent's
 // answer to "RunScanTask".
+#include <json/value.h>
+
 #include <cstdint>
 #include <string>
 
@@ -24,3 +26,5 @@ const wchar_t* RunStatusText(int32_t runStatus);
 
 // The six lines the command prints, each with its line end.
 std::wstring FormatScanSummary(const ScanSummary& summary);
+// The same values, typed, for the JSON form.
+Json::Value ScanSummaryData(const ScanSummary& summary);

@@ -5,6 +5,7 @@
 #include "base/module_path.h"
 #include "base/process_information.h"
 #include "base/result_codes.h"
+#include "console/command_output.h"
 #include "base/unique_resource.h"
 #include "base/text_conversion.h"
 
@@ -38,6 +39,23 @@ UniqueHandle CreateKillOnCloseJob()
         job.reset();
     }
     return job;
+}
+
+// Only a worker that says it succeeded has written the history.
+int WorkerResult(HANDLE process)
+{
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process, &exitCode)) {
+        logging::Diagnostic(logging::level::Failure, TraceFunction, L"Couldn't read the worker's exit code [error = %d]",
+                            static_cast<int>(GetLastError()));
+        return result::CommandFailed;
+    }
+    CommandOutput().Data("workerExitCode", Json::Value(static_cast<Json::UInt>(exitCode)));
+    if (exitCode == 0)
+        return result::Success;
+    logging::Diagnostic(logging::level::Failure, TraceFunction, L"Worker failed [exit code = %u]",
+                        static_cast<unsigned>(exitCode));
+    return result::CommandFailed;
 }
 
 }  // namespace
@@ -100,11 +118,12 @@ int CommandGetHistory::CreateWorkerProcess(bool csv, const std::wstring& outputP
         logging::Diagnostic(logging::level::Failure, TraceFunction, L"Failed to assign process to job. [error = %d]",
                             static_cast<int>(GetLastError()));
 
-    if (WaitForSingleObject(worker.Process(), workerTimeoutMs_) == WAIT_OBJECT_0) {
-        logging::Diagnostic(logging::level::Info, TraceFunction, L"Worker finished job");
-    } else {
+    if (WaitForSingleObject(worker.Process(), workerTimeoutMs_) != WAIT_OBJECT_0) {
         logging::Diagnostic(logging::level::Failure, TraceFunction, L"Worker timed out");
         TerminateProcess(worker.Process(), 0xFFFFFFFF);
+        CommandOutput().Data("workerTerminated", true);
+        return result::ResponseTimeout;
     }
-    return result::Success;
+    logging::Diagnostic(logging::level::Info, TraceFunction, L"Worker finished job");
+    return WorkerResult(worker.Process());
 }

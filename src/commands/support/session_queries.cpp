@@ -1,8 +1,8 @@
 #include "commands/support/session_queries.h"
 
 #include "commands/support/support_records.h"
-#include "base/console_output.h"
 #include "base/result_codes.h"
+#include "console/command_output.h"
 #include "integration/agent_request.h"
 #include "integration/tesdk_runner.h"
 #include "json/json_composed_serializer.h"
@@ -18,7 +18,7 @@ AgentReply QuerySupport(TesdkRunner& runner, const char* method)
 }
 
 // Each member has its own fallback; a malformed answer still prints.
-std::wstring StateReport(const Json::Value& output)
+void ReportState(const Json::Value& output)
 {
     cv::StringA state;
     cv::List<cv::StringW> scenarios;
@@ -30,7 +30,9 @@ std::wstring StateReport(const Json::Value& output)
     if (!JsonComposedSerializer::LoadField(&output, "troubleshoot/stoppable", stoppable))
         stoppable = false;
 
-    std::wstring report = L"Current state: " + Utf8ToWide(state.view()) + L"\nScenarios: ";
+    const std::wstring stateText = Utf8ToWide(state.view());
+    std::wstring report = L"Current state: " + stateText + L"\nScenarios: ";
+    Json::Value scenarioList(Json::arrayValue);
     if (scenarios.empty()) {
         report += L"no scenario used";
     } else {
@@ -39,10 +41,16 @@ std::wstring StateReport(const Json::Value& output)
             report += separator;
             report += scenario.view();
             separator = L", ";
+            scenarioList.append(TextValue(scenario.view()));
         }
     }
     report += stoppable ? L"\nStoppable: yes\n" : L"\nStoppable: no\n";
-    return report;
+
+    ICommandOutput& out = CommandOutput();
+    out.Text(report);
+    out.Data("state", TextValue(stateText));
+    out.Data("scenarios", std::move(scenarioList));
+    out.Data("stoppable", stoppable);
 }
 
 }  // namespace
@@ -53,10 +61,10 @@ ResultCode CommandGetState::Execute(const ArgumentTokens&)
     if (state.status != result::Success)
         return state.status;
     if (const ResultCode code = state.MethodCode(); code != result::Success) {
-        console::WriteLine(L"Failed to get current status!");
+        Explain(L"Failed to get current status!");
         return code;
     }
-    console::Write(StateReport(state.Answer().output));
+    ReportState(state.Answer().output);
     return result::Success;
 }
 
@@ -69,6 +77,7 @@ ResultCode CommandGetScenarios::Execute(const ArgumentTokens&)
     if (!LoadScenarios(catalogueAnswer.Answer().output, "scenariosList", scenarios))
         return result::InvalidParameter;
     std::wstring catalogue;
+    Json::Value entries(Json::arrayValue);
     for (const SupportScenario& scenario : scenarios) {
         catalogue += L"Scenario: \n\tId: ";
         catalogue += scenario.id.view();
@@ -77,7 +86,12 @@ ResultCode CommandGetScenarios::Execute(const ArgumentTokens&)
         catalogue += L"\n\tDescription: ";
         catalogue += scenario.description.view();
         catalogue += L'\n';
+        Json::Value entry(Json::objectValue);
+        entry["id"] = TextValue(scenario.id.view());
+        entry["name"] = TextValue(scenario.name.view());
+        entry["description"] = TextValue(scenario.description.view());
+        entries.append(std::move(entry));
     }
-    console::Write(catalogue);
+    Show(catalogue, "scenarios", std::move(entries));
     return result::Success;
 }

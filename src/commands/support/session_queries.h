@@ -6,6 +6,9 @@
 
 class CommandGetState : public CommandBase {
 public:
+    static constexpr CommandSynopsis Synopsis = {
+        "",
+        "prints the support session's state, its scenarios and whether it can be stopped"};
     using CommandBase::CommandBase;
     std::string& GetName(std::string& name) const override { return name = "Support.GetState"; }
     ResultCode Execute(const ArgumentTokens& args) override;
@@ -13,6 +16,7 @@ public:
 
 class CommandGetScenarios : public CommandBase {
 public:
+    static constexpr CommandSynopsis Synopsis = {"", "lists the scenarios a support session can be started with"};
     using CommandBase::CommandBase;
     std::string& GetName(std::string& name) const override { return name = "Support.GetScenarios"; }
     ResultCode Execute(const ArgumentTokens& args) override;

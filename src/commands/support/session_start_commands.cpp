@@ -3,8 +3,8 @@
 #include "commands/support/session_start_request.h"
 #include "commands/support/support_wait_plans.h"
 #include "console/arguments.h"
-#include "base/console_output.h"
 #include "base/result_codes.h"
+#include "console/command_output.h"
 #include "integration/tesdk_runner.h"
 #include "json/json_values.h"
 
@@ -40,19 +40,22 @@ std::string OutputFolder(const ArgumentMap& arguments)
 
 void PrintPathMessage(const DeliveryTarget& target)
 {
-    console::WriteLine(L"\"" + std::wstring(target.folder.view()) +
-                       L"\" is an invalid or inaccessible path. Please try again with another one.");
+    Explain(L"\"" + std::wstring(target.folder.view()) +
+            L"\" is an invalid or inaccessible path. Please try again with another one.");
+    CommandOutput().Data("outputPath", TextValue(target.folder.view()));
 }
 
 void PrintDiskSpaceMessage(const Json::Value& output)
 {
     int64_t bytes = 0;
     if (!GetInt64(bytes, output, "diskSpaceNeeded")) {
-        console::WriteLine(L"There is not enough space on the system partition.");
+        Explain(L"There is not enough space on the system partition.");
         return;
     }
-    console::WriteLine(L"There is not enough space on the system partition, " + std::to_wstring(bytes / (1LL << 30)) +
-                       L"GB needed.");
+    const int64_t gigabytes = bytes / (1LL << 30);
+    Explain(L"There is not enough space on the system partition, " + std::to_wstring(gigabytes) + L"GB needed.");
+    CommandOutput().Data("diskSpaceNeededBytes", Json::Value(static_cast<Json::Int64>(bytes)));
+    CommandOutput().Data("diskSpaceNeededGB", Json::Value(static_cast<Json::Int64>(gigabytes)));
 }
 
 }  // namespace
@@ -71,14 +74,14 @@ ResultCode CommandStartSession::Execute(const ArgumentTokens& args)
 
     const std::vector<std::string> scenarios = ScenarioValues(arguments);
     if (!HasParam(arguments, std::string("scenario")) && !HasParam(arguments, std::string("scenarioId"))) {
-        console::WriteLine(L"Parameter scenario not found.");
+        Explain(L"Parameter scenario not found.");
         return result::InvalidParameter;
     }
     const DeliveryTarget target = LocalDeliveryTarget(OutputFolder(arguments));
     int64_t timeLimit = DefaultSessionTimeLimitSeconds;
     if (HasParam(arguments, std::string("timeout")) &&
         !ParseSessionTimeLimit(GetParam(arguments, std::string("timeout")), timeLimit)) {
-        console::WriteLine(L"Invalid value for timeout parameter.");
+        Explain(L"Invalid value for timeout parameter.");
         return result::InvalidParameter;
     }
 

@@ -6,6 +6,9 @@
 
 class CommandStartSession : public WaitingSupportCommand {
 public:
+    static constexpr CommandSynopsis Synopsis = {
+        "scenario=<id> [scenario=<id> ...] [outputPath=<folder>] [timeout=<hours>]",
+        "starts a support session and waits until it runs"};
     explicit CommandStartSession(TesdkRunner* runner, WaitSleeper sleeper = SleepWaitStep);
     std::string& GetName(std::string& name) const override { return name = "Support.StartSession"; }
     ResultCode Execute(const ArgumentTokens& args) override;
@@ -13,6 +16,9 @@ public:
 
 class CommandStartCollect : public WaitingSupportCommand {
 public:
+    static constexpr CommandSynopsis Synopsis = {
+        "[scenario=<id> ...] [outputPath=<folder>]",
+        "collects support data and reports where it was delivered"};
     explicit CommandStartCollect(TesdkRunner* runner, WaitSleeper sleeper = SleepWaitStep);
     std::string& GetName(std::string& name) const override { return name = "Support.Collect"; }
     ResultCode Execute(const ArgumentTokens& args) override;

@@ -28,18 +28,23 @@ private:
 
 class CommandAbortSession : public SessionStopCommand {
 public:
+    static constexpr CommandSynopsis Synopsis = {"", "cancels the support session and waits until it has ended"};
     explicit CommandAbortSession(TesdkRunner* runner, WaitSleeper sleeper = SleepWaitStep);
     std::string& GetName(std::string& name) const override { return name = "Support.AbortSession"; }
 };
 
 class CommandForceAbortSession : public SessionStopCommand {
 public:
+    static constexpr CommandSynopsis Synopsis = {"", "forces the end of a support session that is being cancelled"};
     explicit CommandForceAbortSession(TesdkRunner* runner, WaitSleeper sleeper = SleepWaitStep);
     std::string& GetName(std::string& name) const override { return name = "Support.ForceAbortSession"; }
 };
 
 class CommandEndSession : public SessionStopCommand {
 public:
+    static constexpr CommandSynopsis Synopsis = {
+        "",
+        "ends the support session and reports where its data was delivered"};
     explicit CommandEndSession(TesdkRunner* runner, WaitSleeper sleeper = SleepWaitStep);
     std::string& GetName(std::string& name) const override { return name = "Support.EndSession"; }
 };

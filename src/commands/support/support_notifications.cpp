@@ -1,7 +1,7 @@
 #include "commands/support/support_notifications.h"
 
 #include "commands/support/support_records.h"
-#include "base/console_output.h"
+#include "console/command_output.h"
 #include "json/json_document.h"
 #include "json/json_values.h"
 
@@ -30,24 +30,51 @@ void EndWait(SupportWaitFlags& flags)
     flags.waiting.exchange(false);
 }
 
-std::wstring DeliveryReport(const Json::Value& payload)
+// "Operation completed." and the status line: the data's "status".
+void ReportStatus(bool success)
+{
+    Show(std::wstring(CompletedLine) + (success ? L"Status: success\n" : L"Status: fail\n"), "status",
+         success ? "success" : "fail");
+}
+
+// The type as the agent wrote it.
+std::wstring_view DeliveredType(const SubmittedItemInfo& item)
+{
+    const wchar_t* known = DeliveryTypeText(item.type);
+    return item.type == DeliveryType::Unknown || known == nullptr ? item.customType.view() : known;
+}
+
+void ReportDeliveries(const Json::Value& payload)
 {
     cv::List<SubmittedItemInfo> items;
-    if (!LoadSubmittedItems(payload, "deliveredTo", items))
-        return std::wstring(CompletedLine) + L"Status: fail\n";
+    if (!LoadSubmittedItems(payload, "deliveredTo", items)) {
+        ReportStatus(false);
+        return;
+    }
     std::wstring report;
+    Json::Value deliveries(Json::arrayValue);
     for (const SubmittedItemInfo& item : items) {
+        const wchar_t* status = item.error == 0 ? L"success" : L"fail";
         report += CompletedLine;
         report += L"Path: ";
         report += item.path.view();
-        report += item.error == 0 ? L"\nStatus: success\n" : L"\nStatus: fail\n";
+        report += L"\nStatus: ";
+        report += status;
+        report += L'\n';
+        Json::Value delivery(Json::objectValue);
+        delivery["type"] = TextValue(DeliveredType(item));
+        delivery["path"] = TextValue(item.path.view());
+        delivery["error"] = item.error;
+        delivery["status"] = TextValue(status);
+        deliveries.append(std::move(delivery));
     }
-    return report;
+    Show(report, "deliveries", std::move(deliveries));
 }
 
 struct AbortEnding {
     const wchar_t* status;
     const wchar_t* line;
+    const char* reported;  // the data's "status"
 };
 
 template <size_t Count>
@@ -61,7 +88,7 @@ void HandleAbortEnded(SupportWaitFlags& flags, std::string_view name, std::strin
     if (flags.waiting.exchange(false) && ReadPayloadText(data, "status", payload, status)) {
         for (const AbortEnding& ending : endings) {
             if (status == ending.status) {
-                console::WriteLine(ending.line);
+                Show(std::wstring(ending.line) + L"\n", "status", ending.reported);
                 break;
             }
         }
@@ -81,11 +108,11 @@ void StartSessionHandler(SupportWaitFlags& flags, std::string_view name, std::st
         if (!ReadPayloadText(data, "state", payload, state) || state == L"pending")
             return;  // still being prepared
         if (flags.waiting.exchange(false) && state == L"active")
-            console::Write(std::wstring(CompletedLine) + L"Status: success\n");
+            ReportStatus(true);
         EndWait(flags);
     } else if (name == SessionEndedEvent) {
         if (flags.waiting.exchange(false))
-            console::Write(std::wstring(CompletedLine) + L"Status: fail\n");
+            ReportStatus(false);
         EndWait(flags);
     }
 }
@@ -98,21 +125,22 @@ void SessionEndedHandler(SupportWaitFlags& flags, std::string_view name, std::st
     std::wstring status;
     if (flags.waiting.exchange(false) && ReadPayloadText(data, "status", payload, status)) {
         if (status == L"error")
-            console::Write(std::wstring(CompletedLine) + L"Status: fail\n");
+            ReportStatus(false);
         else if (status == L"finished")
-            console::Write(DeliveryReport(payload));
+            ReportDeliveries(payload);
     }
     EndWait(flags);
 }
 
 void AbortHandler(SupportWaitFlags& flags, std::string_view name, std::string_view data)
 {
-    static constexpr AbortEnding endings[] = {{L"aborted", L"Done."}, {L"forceAborted", L"Done. Force Aborted."}};
+    static constexpr AbortEnding endings[] = {{L"aborted", L"Done.", "done"},
+                                              {L"forceAborted", L"Done. Force Aborted.", "forceAborted"}};
     HandleAbortEnded(flags, name, data, endings);
 }
 
 void ForceAbortHandler(SupportWaitFlags& flags, std::string_view name, std::string_view data)
 {
-    static constexpr AbortEnding endings[] = {{L"forceAborted", L"Done."}};
+    static constexpr AbortEnding endings[] = {{L"forceAborted", L"Done.", "done"}};
     HandleAbortEnded(flags, name, data, endings);
 }

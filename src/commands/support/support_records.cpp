@@ -22,15 +22,6 @@ constexpr DeliveryTypeName DeliveryTypeNames[] = {
     {ISupport::Unknown, L"unknown"},
 };
 
-const wchar_t* DeliveryTypeText(DeliveryType type)
-{
-    for (const auto& entry : DeliveryTypeNames) {
-        if (entry.type == type)
-            return entry.text;
-    }
-    return nullptr;
-}
-
 bool WritePostItems(Json::Value& target, const cv::List<PostItem>& items)
 {
     if (!SetValue(target, "postItems", Json::Value(Json::arrayValue)))
@@ -50,6 +41,19 @@ bool WriteFolder(Json::Value& node, const DeliveryTarget& target)
     return SetWideString(node, "folder", target.folder) &&
            (target.fileName.empty() || SetWideString(node, "fileName", target.fileName));
 }
+
+}  // namespace
+
+const wchar_t* DeliveryTypeText(DeliveryType type)
+{
+    for (const auto& entry : DeliveryTypeNames) {
+        if (entry.type == type)
+            return entry.text;
+    }
+    return nullptr;
+}
+
+namespace {
 
 // Field loaders of a delivery result whose reading depends on the members
 // read before them.

@@ -84,6 +84,9 @@ using SupportScenario = cv::tesdk::Product::ISupport::Scenario;
 // members are then not read.
 constexpr int32_t DeliveryCancelledError = -1223;
 
+// The text form of a delivery type in documents; null for a value without one.
+const wchar_t* DeliveryTypeText(DeliveryType type);
+
 // Writes the target's members into `node` (an object) in their order for its
 // type. False for a type without a text form or a member that cannot be written.
 bool WriteDeliveryTarget(Json::Value& node, const DeliveryTarget& target);

@@ -1,14 +1,15 @@
 #include "commands/support/support_wait.h"
 
-#include "base/console_output.h"
 #include "base/result_codes.h"
+#include "console/command_output.h"
 
 void SleepWaitStep(DWORD milliseconds) { Sleep(milliseconds); }
 
 int WaitForSupportOperation(const SupportWaitPlan& plan, SupportWaitFlags& flags, const WaitSleeper& sleep,
                             const SupportStatePoll& poll)
 {
-    console::WriteLine(L"Waiting for operation to complete...");
+    ICommandOutput& output = CommandOutput();
+    output.Text(L"Waiting for operation to complete...\n");
     if (plan.clearCompleted)
         flags.completed.exchange(false);
     flags.waiting.exchange(true);
@@ -22,13 +23,17 @@ int WaitForSupportOperation(const SupportWaitPlan& plan, SupportWaitFlags& flags
         sleep(support_wait::StepMs);
         ++counter;
         if (counter % plan.pollIntervalSeconds == 0 && poll(plan.pollState)) {
-            console::WriteLine(plan.pollSuccessText);
+            Show(std::wstring(plan.pollSuccessText) + L"\n", "status", plan.pollSuccessStatus);
             polledEnd = true;
         }
     }
     flags.waiting.exchange(false);
-    if (counter <= plan.limitSeconds)
+    if (counter <= plan.limitSeconds) {
+        // The agent goes on with what it was asked, whichever way the wait ended.
+        output.Data("wait", polledEnd || flags.completed.load() ? "completed" : "interrupted");
         return result::Success;
-    console::WriteLine(plan.timeLimitMessage);
+    }
+    output.Data("wait", "timedOut");
+    Explain(plan.timeLimitMessage);
     return result::ResponseTimeout;
 }

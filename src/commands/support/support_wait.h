@@ -29,6 +29,7 @@ struct SupportWaitPlan {
     unsigned pollIntervalSeconds;  // the state is asked for at each multiple
     const wchar_t* pollState;      // the state that means the operation is over
     const wchar_t* pollSuccessText;  // printed (as lines) when a poll sees it
+    const char* pollSuccessStatus;   // what that text says, as the data's "status"
     const wchar_t* timeLimitMessage;
     bool clearCompleted;  // whether an event that came before the wait is forgotten
 };
@@ -48,6 +49,7 @@ using SupportStatePoll = std::function<bool(std::wstring_view state)>;
 // lowers `completed` when the plan says so) and waits. Returns 0 when the
 // wait ends within the limit, interrupted or not; otherwise prints the
 // plan's time-limit message and returns 1460. `waiting` is lowered again on
-// the way out, so no later event prints.
+// the way out, so no later event prints. The data's "wait" says how it ended:
+// "completed", "interrupted" or "timedOut".
 int WaitForSupportOperation(const SupportWaitPlan& plan, SupportWaitFlags& flags, const WaitSleeper& sleep,
                             const SupportStatePoll& poll);

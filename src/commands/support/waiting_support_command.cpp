@@ -1,7 +1,7 @@
 #include "commands/support/waiting_support_command.h"
 
-#include "base/console_output.h"
 #include "base/result_codes.h"
+#include "console/command_output.h"
 #include "integration/integration_session.h"
 #include "integration/tesdk_runner.h"
 
@@ -14,12 +14,12 @@ constexpr int32_t AgentNeedsElevation = 288;
 int ExplainAgentCode(int32_t code, const std::vector<AgentCodeMessage>& known)
 {
     if (code == AgentNeedsElevation) {
-        console::WriteLine(L"Administrative privileges are required!");
+        Explain(L"Administrative privileges are required!");
         return result::ElevationRequired;
     }
     for (const AgentCodeMessage& entry : known) {
         if (entry.code == code) {
-            console::WriteLine(entry.message);
+            Explain(entry.message);
             break;
         }
     }
@@ -36,7 +36,8 @@ WaitingSupportCommand::~WaitingSupportCommand() { Shutdown(); }
 
 bool WaitingSupportCommand::Cancel()
 {
-    console::WriteLine(L"The wait was interrupted. Exiting...");
+    // The wait itself says in its data that it was interrupted.
+    CommandOutput().Text(L"The wait was interrupted. Exiting...\n");
     flags_.interrupted.exchange(true);
     return true;
 }
@@ -52,7 +53,7 @@ int WaitingSupportCommand::OpenListeningConnection()
     const cv::tesdk::SdkLoadOptions options = Runner()->Options();
     if (Initialize(path, options) == 0)
         return result::Success;
-    console::WriteLine(L"Failed to initialize integration module.");
+    Explain(L"Failed to initialize integration module.");
     return result::CommandFailed;
 }
 

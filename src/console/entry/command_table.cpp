@@ -13,27 +13,27 @@
 ConsoleCommands::ConsoleCommands(TesdkRunner* runner)
 {
     // The table order is the registration order.
-    commands_.push_back(std::make_unique<CommandScan>(runner));
-    commands_.push_back(std::make_unique<CommandIsUpdateRestartNeeded>(runner));
-    commands_.push_back(std::make_unique<CommandStartUpdate>(runner));
-    commands_.push_back(std::make_unique<CommandIsUpdateInProgress>(runner));
-    commands_.push_back(std::make_unique<CommandGetVersion>(runner));
-    commands_.push_back(std::make_unique<CommandGetUpdateStatus>(runner));
-    commands_.push_back(std::make_unique<CommandStartSession>(runner));
-    commands_.push_back(std::make_unique<CommandAbortSession>(runner));
-    commands_.push_back(std::make_unique<CommandForceAbortSession>(runner));
-    commands_.push_back(std::make_unique<CommandGetState>(runner));
-    commands_.push_back(std::make_unique<CommandGetScenarios>(runner));
-    commands_.push_back(std::make_unique<CommandEndSession>(runner));
-    commands_.push_back(std::make_unique<CommandStartCollect>(runner));
-    commands_.push_back(std::make_unique<CommandGetHistory>(runner));
+    Add<CommandScan>(runner);
+    Add<CommandIsUpdateRestartNeeded>(runner);
+    Add<CommandStartUpdate>(runner);
+    Add<CommandIsUpdateInProgress>(runner);
+    Add<CommandGetVersion>(runner);
+    Add<CommandGetUpdateStatus>(runner);
+    Add<CommandStartSession>(runner);
+    Add<CommandAbortSession>(runner);
+    Add<CommandForceAbortSession>(runner);
+    Add<CommandGetState>(runner);
+    Add<CommandGetScenarios>(runner);
+    Add<CommandEndSession>(runner);
+    Add<CommandStartCollect>(runner);
+    Add<CommandGetHistory>(runner);
 }
 
 ConsoleCommands::~ConsoleCommands()
 {
     // Nobody may reach the commands any more once they start going away.
     ForgetCurrentCommand();
-    CommandRegistry.clear();
+    ClearCommandRegistry();
     // Reverse order: the session commands' own connections close from the
     // last registered to the first, the scan command last.
     while (!commands_.empty())
@@ -42,6 +42,6 @@ ConsoleCommands::~ConsoleCommands()
 
 void ConsoleCommands::RegisterAll()
 {
-    for (const auto& command : commands_)
-        RegisterCommand(*command);
+    for (const Entry& entry : commands_)
+        RegisterCommand(*entry.command, entry.synopsis);
 }

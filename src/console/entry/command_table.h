@@ -13,9 +13,21 @@ public:
     ConsoleCommands(const ConsoleCommands&) = delete;
     ConsoleCommands& operator=(const ConsoleCommands&) = delete;
 
-    // Registers every command under the name it reports, in table order.
+    // Registers every command under the name it reports, with its synopsis,
+    // in table order.
     void RegisterAll();
 
 private:
-    std::vector<std::unique_ptr<ICommand>> commands_;
+    struct Entry {
+        std::unique_ptr<ICommand> command;
+        CommandSynopsis synopsis;
+    };
+    // A command class without a `Synopsis` does not compile here.
+    template <class Command>
+    void Add(TesdkRunner* runner)
+    {
+        commands_.push_back({std::make_unique<Command>(runner), Command::Synopsis});
+    }
+
+    std::vector<Entry> commands_;
 };

@@ -4,6 +4,9 @@
 #include "console/instance_observer.h"
 #include "console/entry/interrupts.h"
 #include "console/entry/shell.h"
+#include "console/entry/start_options.h"
+#include "console/entry/usage.h"
+#include "console/shell_output.h"
 #include "dllguard/startup/guard_startup.h"
 #include "integration/tesdk_runner.h"
 
@@ -16,6 +19,36 @@
 namespace {
 // The one connection every command sends through; lives for the whole process.
 TesdkRunner SharedRunner;
+
+// The usage needs the command table only: nothing of the agent is loaded, so
+// it answers where the agent is missing or broken.
+void AnswerUsageAlone()
+{
+    ConsoleCommands commands(&SharedRunner);
+    commands.RegisterAll();
+    AnswerUsage("/?");
+}
+
+int RunConsole(const StartOptions& start)
+{
+    LoadCrashHandler(nullptr, nullptr);
+
+    SetInterruptRunner(&SharedRunner);
+    SetConsoleCtrlHandler(&ConsoleCtrlHandler, TRUE);
+
+    Product::InstanceControl::Observer observer(Product::InstanceControl::ConsoleEventName, &InterruptCallback);
+    const int started = SharedRunner.Start();
+    if (started != 0) {
+        OutputForm().StartupFailed(started);
+        return started;
+    }
+    ConsoleCommands commands(&SharedRunner);
+    commands.RegisterAll();
+    const int exitCode = RunShell(start.argc, start.argv);
+    SharedRunner.Shutdown();
+    return exitCode;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -27,22 +60,14 @@ int wmain(int argc, wchar_t** argv)
     _setmode(_fileno(stderr), _O_U8TEXT);
     _setmode(_fileno(stdin), _O_WTEXT);
     SetErrorMode(SEM_FAILCRITICALERRORS);
-    LoadCrashHandler(nullptr, nullptr);
 
-    SetInterruptRunner(&SharedRunner);
-    SetConsoleCtrlHandler(&ConsoleCtrlHandler, TRUE);
-
-    int exitCode;
-    {
-        Product::InstanceControl::Observer observer(Product::InstanceControl::ConsoleEventName, &InterruptCallback);
-        exitCode = SharedRunner.Start();
-        if (exitCode == 0) {
-            ConsoleCommands commands(&SharedRunner);
-            commands.RegisterAll();
-            RunShell(argc, argv);
-            SharedRunner.Shutdown();
-        }
-    }
+    const StartOptions start = ReadStartOptions(argc, argv);
+    UseOutputForm(start.json ? JsonForm() : TextForm());
+    int exitCode = 0;
+    if (start.usage)
+        AnswerUsageAlone();
+    else
+        exitCode = RunConsole(start);
     StopDllGuard(guard);
     return exitCode;
 }

@@ -3,61 +3,73 @@
 #include "console/command_line.h"
 #include "console/entry/command_run.h"
 #include "console/console_input.h"
-#include "base/console_output.h"
+#include "console/entry/usage.h"
+#include "console/shell_output.h"
 #include "base/result_codes.h"
 #include "base/text_conversion.h"
 
 CommandRegistryMap CommandRegistry;
+std::map<std::string, CommandSynopsis> CommandSynopses;
 std::atomic<ICommand*> CurrentCommand{nullptr};
 std::atomic<bool> AwaitingInput{false};
 
-void RegisterCommand(ICommand& command)
+void RegisterCommand(ICommand& command, const CommandSynopsis& synopsis)
 {
     std::string name;
     command.GetName(name);
     CommandRegistry[name] = &command;
+    CommandSynopses[name] = synopsis;
+}
+
+void ClearCommandRegistry()
+{
+    CommandRegistry.clear();
+    CommandSynopses.clear();
 }
 
 bool RunCommand(const std::vector<std::string>& tokens)
 {
+    ShellOutput& output = OutputForm();
     if (tokens.empty()) {
-        console::Write(L"invalid command");
+        output.InvalidCommand(std::nullopt, {});
         return true;
     }
     const auto found = CommandRegistry.find(tokens.front());
     ICommand* command = found == CommandRegistry.end() ? nullptr : found->second;
     CurrentCommand.store(command);
+    const ArgumentTokens args(tokens.begin() + 1, tokens.end());
     if (command == nullptr) {
-        console::Write(L"invalid command");
+        output.InvalidCommand(tokens.front(), args);
         return true;
     }
 
-    const ArgumentTokens args(tokens.begin() + 1, tokens.end());
-    const int code = ExecuteAndReport(*command, tokens.front(), args);
-
-    if (code == result::Cancelled)
-        return false;
-    if (code != result::Success)
-        console::Write(L"error " + std::to_wstring(code));
-    return true;
+    output.BeginCommand();
+    const ResultCode code = ExecuteAndReport(*command, tokens.front(), args);
+    output.EndCommand(tokens.front(), args, code);
+    return code != result::Cancelled;
 }
 
 int RunInteractive(LineSource& input)
 {
+    ShellOutput& output = OutputForm();
     AwaitingInput.exchange(true);
     std::wstring line;
     while (input.ReadLine(line)) {
         if (!input.IsTerminal())
-            console::WriteLine(line);  // scripted input is echoed
+            output.EchoLine(line);  // scripted input is echoed
         AwaitingInput.exchange(false);
 
         const std::string utf8 = WideToUtf8(line);
         if (utf8 == "exit")
             break;
-        const auto tokens = SplitCommandLine(utf8);
-        if (!tokens.empty() && !RunCommand(tokens))
-            break;
-        console::WriteLine();
+        if (utf8 == "help") {
+            AnswerUsage("help");
+        } else {
+            const auto tokens = SplitCommandLine(utf8);
+            if (!tokens.empty() && !RunCommand(tokens))
+                break;
+        }
+        output.LineDone();
     }
     AwaitingInput.exchange(false);
     return 0;
@@ -71,7 +83,7 @@ int RunShell(int argc, wchar_t** argv)
         for (int i = 2; i < argc; ++i)
             tokens.push_back(WideToUtf8(argv[i]));
         RunCommand(tokens);
-        return 0;
+        return OutputForm().OneShotExitCode();
     }
     const auto input = OpenStandardInput();
     return RunInteractive(*input);

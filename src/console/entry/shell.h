@@ -14,6 +14,9 @@ class LineSource;
 using CommandRegistryMap = std::map<std::string, ICommand*>;
 extern CommandRegistryMap CommandRegistry;
 
+// The synopsis of every registered command, under the same names.
+extern std::map<std::string, CommandSynopsis> CommandSynopses;
+
 // The command last looked up; kept after it returns, read by the interrupt
 // handlers on other threads.
 extern std::atomic<ICommand*> CurrentCommand;
@@ -21,10 +24,13 @@ extern std::atomic<ICommand*> CurrentCommand;
 // Raised while the interactive shell waits for its first line.
 extern std::atomic<bool> AwaitingInput;
 
-// Registers a command under the name it reports.
-void RegisterCommand(ICommand& command);
+// Registers a command under the name it reports, with its synopsis.
+void RegisterCommand(ICommand& command, const CommandSynopsis& synopsis);
+void ClearCommandRegistry();
 
-// Runs "/c" mode or the interactive shell on standard input. Returns 0.
+// Runs "/c" mode or the interactive shell on standard input, answering in the
+// chosen output form. Returns the exit code: that of the output form after one
+// command of "/c" mode, else 0.
 int RunShell(int argc, wchar_t** argv);
 
 // The interactive loop over any line source.

@@ -5,6 +5,7 @@
 // the report file on the thread that reports it.
 #include "dllguard/report/events_consumer.h"
 #include "dllguard/report/report_file_writer.h"
+#include "dllguard/report/report_path.h"
 #include "dllguard/report/synchronized_queue_consumer.h"
 
 #include <memory>
@@ -28,9 +29,11 @@ public:
 
     // The report file for `processName` by the folder rules.
     void PrepareReportFile(const std::wstring& processName);
-    // Tests and tools may name the file directly.
-    void SetReportFile(std::wstring path) { reportFile_ = std::move(path); }
-    const std::wstring& ReportFile() const { return reportFile_; }
+    // Tests and tools may name the file directly; it is checked from the
+    // folder it is in.
+    void SetReportFile(const std::wstring& path) { reportFile_ = ExactPathInItsFolder(path); }
+    void SetReportFile(ExactPath path) { reportFile_ = std::move(path); }
+    const std::wstring& ReportFile() const { return reportFile_.Full(); }
 
     // Creates the sink dispatcher and the events queue with its consumer
     // thread; false (with a trace line) when either cannot be created.
@@ -46,7 +49,7 @@ private:
     EventSink sink_ = nullptr;
     void* sinkContext_ = nullptr;
     std::wstring reportFolder_;
-    std::wstring reportFile_;
+    ExactPath reportFile_;
     std::mutex queueLock_;
     std::unique_ptr<EventsConsumerBase> dispatcher_;
     std::unique_ptr<SynchronizedQueueConsumer> queue_;

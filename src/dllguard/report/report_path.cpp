@@ -20,6 +20,20 @@ std::wstring ExecutableDirectory()
     return FolderOf(ModuleFileName(nullptr, MAX_PATH));
 }
 
+std::wstring WithoutTrailingSeparators(std::wstring path)
+{
+    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/'))
+        path.pop_back();
+    return path;
+}
+
+std::wstring FileName(const std::wstring& processName) { return L"dllReport." + processName + L".V2"; }
+
+bool FolderIsMade(const ReportFolderInputs& inputs)
+{
+    return inputs.recordedFolder.empty() && !inputs.elevated && !inputs.programData.empty();
+}
+
 }  // namespace
 
 std::wstring ChooseReportFolder(const ReportFolderInputs& inputs)
@@ -37,7 +51,29 @@ std::wstring ReportFilePathIn(const std::wstring& folder, const std::wstring& pr
 {
     if (folder.empty())
         return {};
-    return folder + L"\\dllReport." + processName + L".V2";
+    return folder + L"\\" + FileName(processName);
+}
+
+ExactPath ReportFileLocation(const ReportFolderInputs& inputs, const std::wstring& processName)
+{
+    if (!inputs.recordedFolder.empty()) {  // "<ProgramData>\<report folder>": checked from ProgramData
+        const std::wstring folder = WithoutTrailingSeparators(inputs.recordedFolder);
+        return ExactPathUnder(FolderOf(folder), folder + L"\\" + FileName(processName));
+    }
+    if (inputs.elevated)
+        return ExactPath(inputs.executableDirectory, FileName(processName));
+    if (inputs.programData.empty())
+        return {};
+    return ExactPath(inputs.programData, std::wstring(kReportFolderName) + L"\\" + FileName(processName));
+}
+
+bool PrepareReportFolder(const ReportFolderInputs& inputs)
+{
+    if (!FolderIsMade(inputs))
+        return true;
+    ExactOpen how;
+    how.createFolders = true;
+    return static_cast<bool>(MakeExactFolders(ExactPath(inputs.programData, kReportFolderName), how));
 }
 
 bool ProcessIsElevated()
@@ -52,7 +88,7 @@ bool ProcessIsElevated()
     return elevation.TokenIsElevated != 0;
 }
 
-std::wstring ProcessReportFilePath(const std::wstring& recordedFolder, const std::wstring& processName)
+ExactPath ProcessReportFilePath(const std::wstring& recordedFolder, const std::wstring& processName)
 {
     ReportFolderInputs inputs;
     inputs.recordedFolder = recordedFolder;
@@ -61,10 +97,9 @@ std::wstring ProcessReportFilePath(const std::wstring& recordedFolder, const std
         inputs.executableDirectory = ExecutableDirectory();
         inputs.programData = EnvironmentValue(L"ProgramData");
     }
-    const std::wstring folder = ChooseReportFolder(inputs);
-    if (recordedFolder.empty() && !inputs.elevated && !folder.empty())
-        CreateDirectoryW(folder.c_str(), nullptr);  // already there is fine
-    return ReportFilePathIn(folder, processName);
+    // An unfit folder is refused again, with a trace line, at every write.
+    PrepareReportFolder(inputs);
+    return ReportFileLocation(inputs, processName);
 }
 
 }  // namespace dllguard

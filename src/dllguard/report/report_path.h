@@ -1,6 +1,10 @@
 #pragma once
 // Where the guard writes its report file:
-// "<folder>\dllReport.<process name>.V2".
+// "<folder>\dllReport.<process name>.V2". The file is opened only as the
+// exact path below a root: the recorded folder's parent (ProgramData), the
+// executable's directory or ProgramData itself.
+#include "base/exact_path.h"
+
 #include <string>
 
 namespace dllguard {
@@ -20,10 +24,19 @@ std::wstring ChooseReportFolder(const ReportFolderInputs& inputs);
 
 std::wstring ReportFilePathIn(const std::wstring& folder, const std::wstring& processName);
 
+// The report file the rules pick, below the root it is checked from; empty
+// when there is none.
+ExactPath ReportFileLocation(const ReportFolderInputs& inputs, const std::wstring& processName);
+
+// Makes the per-machine folder when the rules pick it and it is missing,
+// for the owner alone; an existing one is used only when it is exactly what
+// its path names. False when it is unfit (then nothing is written).
+bool PrepareReportFolder(const ReportFolderInputs& inputs);
+
 bool ProcessIsElevated();
 
 // The report file of this process, the per-machine folder created when the
 // rules pick it and it is missing.
-std::wstring ProcessReportFilePath(const std::wstring& recordedFolder, const std::wstring& processName);
+ExactPath ProcessReportFilePath(const std::wstring& recordedFolder, const std::wstring& processName);
 
 }  // namespace dllguard

@@ -8,6 +8,7 @@
 #include <fmt/xchar.h>
 
 #include <iterator>
+#include <utility>
 #include <vector>
 
 namespace dllguard::trace {
@@ -22,30 +23,20 @@ std::wstring Expand(const wchar_t* text)
     return buffer;
 }
 
-// Where the directories of a path start: after "C:\" or "\\server\share\".
-size_t RootLength(const std::wstring& path)
-{
-    if (path.size() >= 2 && path[1] == L':')
-        return path.size() >= 3 && (path[2] == L'\\' || path[2] == L'/') ? 3 : 2;
-    if (path.rfind(L"\\\\", 0) == 0) {
-        size_t separators = 0;
-        for (size_t i = 2; i < path.size(); ++i) {
-            if ((path[i] == L'\\' || path[i] == L'/') && ++separators == 2)
-                return i + 1;
-        }
-        return path.size();
-    }
-    return path.empty() || (path[0] != L'\\' && path[0] != L'/') ? 0 : 1;
-}
-
 }  // namespace
+
+std::wstring DefaultLogBase()
+{
+    std::wstring base = Expand(L"%programdata%");
+    if (base.empty() || base.find(L'%') != std::wstring::npos)
+        base = Expand(L"%ALLUSERSPROFILE%\\Application Data");
+    return base;
+}
 
 std::wstring DefaultLogRoot()
 {
-    std::wstring root = Expand(L"%programdata%\\CVLogging");
-    if (root.empty() || root.find(L'%') != std::wstring::npos)
-        root = Expand(L"%ALLUSERSPROFILE%\\Application Data\\CVLogging");
-    return root;
+    const std::wstring base = DefaultLogBase();
+    return base.empty() ? base : base + L"\\CVLogging";
 }
 
 std::wstring FormatStartStamp(const SYSTEMTIME& time, uint32_t processId)
@@ -70,21 +61,6 @@ std::wstring LogFilePath(std::wstring_view root, std::wstring_view exeName, std:
     std::wstring path(root);
     path.append(L"\\CstLogs\\").append(exeName).append(L"\\").append(startStamp).append(L"\\DLLPROTECT.log");
     return path;
-}
-
-bool CreateParentDirectories(const std::wstring& file)
-{
-    const size_t last = file.find_last_of(L"\\/");
-    for (size_t at = file.find_first_of(L"\\/", RootLength(file)); at != std::wstring::npos && at <= last;
-         at = file.find_first_of(L"\\/", at + 1)) {
-        const std::wstring directory = file.substr(0, at);
-        if (GetFileAttributesW(directory.c_str()) != INVALID_FILE_ATTRIBUTES)
-            continue;
-        if (!CreateDirectoryW(directory.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-            return false;
-        SetFileAttributesW(directory.c_str(), FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-    }
-    return true;
 }
 
 std::string FormatBanner(const char* label, const SYSTEMTIME& time, uint32_t tickCount, const std::string* version)
@@ -133,12 +109,26 @@ TraceLogFile::~TraceLogFile() { Close(); }
 void TraceLogFile::Open()
 {
     const std::wstring path = source_.path();
-    if (path.empty() || !CreateParentDirectories(path))
+    const ExactPath exact = source_.base ? ExactPathUnder(source_.base(), path) : ExactPathInItsFolder(path);
+    ExactOpen how;
+    how.access = FILE_APPEND_DATA;
+    how.share = FILE_SHARE_READ;
+    how.createFolders = true;
+    how.newFolderAttributes = FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    UniqueFile file;
+    const ExactPathOutcome outcome = OpenExactFile(exact, how, file);
+    std::lock_guard<CriticalSection> guard(lock_);
+    if (!outcome) {
+        // A link planted where the log goes: nothing is written there, and
+        // the other outputs are told why.
+        if (outcome.status != ExactPathStatus::OpenFailed && outcome.status != ExactPathStatus::NoPath) {
+            refusal_ = fmt::format(L"log file refused, {}: {}", ExactPathProblem(outcome.status),
+                                   outcome.level < exact.Depth() ? exact.Level(outcome.level) : exact.Root());
+            refused_ = true;
+        }
         return;
-    file_.reset(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file_)
-        return;
+    }
+    file_ = std::move(file);
     const std::string version = source_.version();
     Append(FormatBanner(">Started at : ", source_.localTime(), source_.tickCount(), &version));
 }
@@ -157,6 +147,14 @@ void TraceLogFile::Write(std::string_view bytes)
 {
     std::call_once(opened_, [this] { Open(); });
     Append(bytes);
+}
+
+std::wstring TraceLogFile::TakeRefusal()
+{
+    if (!refused_.exchange(false))
+        return {};
+    std::lock_guard<CriticalSection> guard(lock_);
+    return std::exchange(refusal_, std::wstring());
 }
 
 void TraceLogFile::Close()

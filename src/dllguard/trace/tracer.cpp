@@ -54,6 +54,7 @@ TraceEnvironment DefaultTraceEnvironment()
     environment.settingsFiles = DefaultSettingsFiles();
     environment.accessCode = ProgramAccessCode();
     environment.logFile.path = [] { return LogFilePath(DefaultLogRoot(), ExecutableFileName(), ProcessStartStamp()); };
+    environment.logFile.base = DefaultLogBase;
     environment.logFile.version = ExecutableVersion;
     environment.logFile.localTime = LocalTimeNow;
     environment.logFile.tickCount = [] { return static_cast<uint32_t>(GetTickCount()); };
@@ -120,7 +121,27 @@ void Tracer::Write(std::wstring_view prefix, std::wstring_view text)
 // character; the debugger gets the line in the form it was written.
 void Tracer::Send(const std::string& narrow, const std::wstring& wide, bool wideLine)
 {
-    const uint32_t level = settings_.level;
+    Send(narrow, wide, wideLine, settings_.level);
+    if (settings_.level & output::LogFile) {
+        const std::wstring refusal = logFile_.TakeRefusal();
+        if (!refusal.empty())
+            SendRefusal(refusal);
+    }
+}
+
+// Why the log file was refused goes to the outputs that are not the log.
+void Tracer::SendRefusal(const std::wstring& refusal)
+{
+    const uint32_t others = settings_.level & ~output::LogFile;
+    if (others == 0)
+        return;
+    const std::wstring line = BuildLine(environment_.logFile.tickCount(), static_cast<uint32_t>(GetCurrentThreadId()),
+                                        L"[DLLPROTECT] :: OpenLogFile() - ", refusal);
+    Send(std::string(), line, true, others);
+}
+
+void Tracer::Send(const std::string& narrow, const std::wstring& wide, bool wideLine, uint32_t level)
+{
     const bool narrowDebugger = (level & output::Debugger) && !wideLine;
     const bool wideDebugger = (level & output::Debugger) && wideLine;
     if (narrowDebugger || (level & output::LogFile)) {

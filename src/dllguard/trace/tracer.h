@@ -46,6 +46,8 @@ public:
 private:
     void LoadSettings();
     void Send(const std::string& narrow, const std::wstring& wide, bool wideLine);
+    void Send(const std::string& narrow, const std::wstring& wide, bool wideLine, uint32_t outputs);
+    void SendRefusal(const std::wstring& refusal);
 
     TraceEnvironment environment_;
     std::once_flag loaded_;

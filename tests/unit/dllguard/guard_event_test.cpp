@@ -111,7 +111,7 @@ TEST(ReportPathTest, FolderRules)
 TEST(ReportPathTest, RecordedFolderIsUsedAsItIs)
 {
     TempFolder folder;
-    EXPECT_EQ(dllguard::ProcessReportFilePath(folder.Path(), L"a.exe"), folder.Path() + L"\\dllReport.a.exe.V2");
+    EXPECT_EQ(dllguard::ProcessReportFilePath(folder.Path(), L"a.exe").Full(), folder.Path() + L"\\dllReport.a.exe.V2");
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include "dllguard/trace/trace.h"
 #include "dllguard/trace/trace_line.h"
+#include "file_links.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <mutex>
 #include <regex>
 #include <string>
 #include <thread>
@@ -40,6 +43,7 @@ public:
             ++pathAsked;
             return LogFilePath(LogRoot(), L"guard.exe", kStamp);
         };
+        environment.logFile.base = [this] { return folder.Path(); };
         environment.logFile.version = [] { return std::string("9.8.7.6"); };
         environment.logFile.localTime = FixedTime;
         environment.logFile.tickCount = [this] { return tick; };
@@ -63,7 +67,7 @@ public:
         return FormatBanner(">Started at : ", FixedTime(), tick, &version);
     }
 
-    TempFolder folder;
+    TempFolderWithLinks folder;
     int pathAsked = 0;
     int deviceOpens = 0;
     uint32_t tick = 1234;
@@ -239,6 +243,100 @@ TEST(TraceFacilityTest, LineWrittenWhileOpeningTheLogIsDropped)
     tracer.Write("", "outer");
     tracer.Write("", "next");
     EXPECT_EQ(ReadBytes(rig.LogFile()), TraceRig::OpeningBanner(1234) + rig.Line("outer") + rig.Line("next"));
+}
+
+// What this process sends to a debugger: OutputDebugString raises an
+// exception that a vectored handler sees first.
+class DebuggerOutput {
+public:
+    DebuggerOutput() : handler_(AddVectoredExceptionHandler(1, &DebuggerOutput::Seen)) { current_ = this; }
+    ~DebuggerOutput()
+    {
+        RemoveVectoredExceptionHandler(handler_);
+        current_ = nullptr;
+    }
+    std::vector<std::wstring> Lines()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return lines_;
+    }
+
+private:
+    static LONG CALLBACK Seen(EXCEPTION_POINTERS* pointers)
+    {
+        const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
+        if (current_ && record.NumberParameters >= 2 && record.ExceptionInformation[0] > 0) {
+            std::lock_guard<std::mutex> lock(current_->mutex_);
+            const size_t length = record.ExceptionInformation[0] - 1;
+            if (record.ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C) {
+                current_->lines_.emplace_back(reinterpret_cast<const wchar_t*>(record.ExceptionInformation[1]), length);
+            } else if (record.ExceptionCode == DBG_PRINTEXCEPTION_C) {
+                const char* text = reinterpret_cast<const char*>(record.ExceptionInformation[1]);
+                current_->lines_.emplace_back(text, text + length);
+            }
+        }
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+
+    static inline DebuggerOutput* current_ = nullptr;
+    void* handler_;
+    std::mutex mutex_;
+    std::vector<std::wstring> lines_;
+};
+
+// Links another user planted where the log goes, at each level and as the
+// file itself: nothing is made or written through them, and the debugger
+// output, the one safe place left, says why once.
+TEST(TraceFacilityTest, LogThroughAPlantedLinkIsNotWrittenAndTheOtherOutputsAreToldWhy)
+{
+    struct Case {
+        const char* name;
+        std::wstring at;  // below the rig's folder
+        bool hard;
+    };
+    const std::wstring stampFolder = std::wstring(L"CVLogging\\CstLogs\\guard.exe\\") + kStamp;
+    const Case cases[] = {
+        {"log root", L"CVLogging", false},
+        {"CstLogs", L"CVLogging\\CstLogs", false},
+        {"executable's folder", L"CVLogging\\CstLogs\\guard.exe", false},
+        {"start-stamp folder", stampFolder, false},
+        {"log file as a symbolic link", stampFolder + L"\\DLLPROTECT.log", false},
+        {"log file as a hard link", stampFolder + L"\\DLLPROTECT.log", true},
+    };
+    for (const Case& c : cases) {
+        TraceRig rig;
+        const std::wstring other = rig.folder.MakeFolder(L"other");
+        ASSERT_TRUE(WriteBytes(other + L"\\precious.log", "kept"));
+        const std::wstring link = rig.folder / c.at;
+        rig.folder.MakeFolder(c.at);
+        ASSERT_TRUE(RemoveDirectoryW(link.c_str()));
+        const bool file = c.at.size() > stampFolder.size();
+        ASSERT_TRUE(c.hard ? MakeHardLink(link, other + L"\\precious.log")
+                           : MakeSymbolicLink(link, file ? other + L"\\precious.log" : other))
+            << c.name;
+        rig.Settings("DLLPROTECT=3\nkey=TEST\n");
+        DebuggerOutput debugger;
+        {
+            Tracer tracer(rig.Environment());
+            tracer.Write("", "first");
+            tracer.Write(L"", L"second");
+            tracer.Close();
+        }
+        std::vector<std::string> entries;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(other))
+            entries.push_back(entry.path().filename().string());
+        EXPECT_EQ(entries, std::vector<std::string>{"precious.log"}) << c.name;
+        EXPECT_EQ(ReadBytes(other + L"\\precious.log"), "kept") << c.name;
+
+        const auto lines = debugger.Lines();
+        const auto refusals = std::count_if(lines.begin(), lines.end(), [](const std::wstring& line) {
+            return line.find(L"[DLLPROTECT] :: OpenLogFile() - log file refused, ") != std::wstring::npos;
+        });
+        EXPECT_EQ(refusals, 1) << c.name;
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                                [](const std::wstring& line) { return line.find(L"second") != std::wstring::npos; }))
+            << c.name << ": the debugger still gets every line";
+    }
 }
 
 TEST(TraceFacilityTest, AllFourOutputsAtOnce)

@@ -120,12 +120,13 @@ TEST_F(HistoryCommandTest, ArgumentsBecomeTheWorkersOptions)
     EXPECT_EQ(ReadBytes(agent_ / L"SupportHistory.txt"), table);
 }
 
-TEST_F(HistoryCommandTest, TheWorkersOwnFailureIsNotTheCommandsResult)
+TEST_F(HistoryCommandTest, AWorkerThatFailsFailsTheCommand)
 {
     CommandGetHistory command(nullptr);
-    EXPECT_EQ(Run(command, {"path=" + WideToUtf8(agent_ / L"no such folder\\h.txt")}), 0);
+    // The worker cannot write into a folder that does not exist (its code 3).
+    EXPECT_EQ(Run(command, {"path=" + WideToUtf8(agent_ / L"no such folder\\h.txt")}), 1627);
     EXPECT_EQ(Messages("INFO").size(), 2u);
-    EXPECT_EQ(Messages("ERROR"), std::vector<std::string>{});
+    EXPECT_EQ(Messages("ERROR"), std::vector<std::string>{"Worker failed [exit code = 3]"});
 }
 
 TEST_F(HistoryCommandTest, TheCommandsLinesReachTheLogWhileTheShellRunsIt)
@@ -151,12 +152,12 @@ std::vector<DWORD> LiveWorkers()
     return workers;
 }
 
-TEST_F(HistoryCommandTest, AWorkerThatTakesTooLongIsEnded)
+TEST_F(HistoryCommandTest, AWorkerThatTakesTooLongIsEndedAndTheCommandTimesOut)
 {
     SetEnvironmentVariableW(L"PRODUCT_WORKER_HANG_MS", L"60000");
     CommandGetHistory command(nullptr, 300);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Run(command, {"format=csv"}), 0);
+    EXPECT_EQ(Run(command, {"format=csv"}), 1460);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 
     EXPECT_EQ(Messages("INFO"), std::vector<std::string>{StartProcessLine(L"--format=csv ")});

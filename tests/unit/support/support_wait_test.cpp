@@ -1,12 +1,15 @@
 // The shared wait of the waiting support commands, with a sleeper that
 // returns at once: the hour-long limits run in milliseconds.
-#include "captured_output.h"
+#include "recorded_output.h"
 
 #include "commands/support/support_wait.h"
 #include "commands/support/support_wait_plans.h"
 
 #include <gtest/gtest.h>
 
+#include "base/text_conversion.h"
+
+#include <cwchar>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,7 +23,7 @@ protected:
     // Runs the wait; `onSleep` sees each step's number (from 1) as it sleeps.
     int Wait(const SupportWaitPlan& plan)
     {
-        CapturedOutput captured;
+        RecordedOutput recorded;
         const WaitSleeper sleeper = [this](DWORD ms) {
             sleptMs.push_back(ms);
             if (onSleep)
@@ -33,7 +36,8 @@ protected:
             return polledAfter.size() == successfulPoll;
         };
         const int code = WaitForSupportOperation(plan, flags, sleeper, poll);
-        output = captured.Text();
+        output = recorded.Text();
+        data = recorded.Data();
         return code;
     }
 
@@ -45,6 +49,7 @@ protected:
     std::vector<unsigned> polledAfter;  // steps slept before each poll
     std::wstring polledState;
     std::wstring output;
+    Json::Value data;  // what the JSON form would say
 };
 
 struct LimitCase {
@@ -70,6 +75,8 @@ TEST_F(SupportWaitTest, TimeLimitPrintsItsMessageAndGivesResponseTimeout)
         polledAfter.clear();
         EXPECT_EQ(Wait(limit.plan), 1460);
         EXPECT_EQ(output, std::wstring(L"Waiting for operation to complete...\n") + limit.message);
+        const std::wstring sentence(limit.message, wcslen(limit.message) - 1);
+        EXPECT_EQ(data, JsonOf(R"({"wait": "timedOut", "explanation": ")" + WideToUtf8(sentence) + "\"}"));
         ASSERT_EQ(sleptMs.size(), limit.steps);
         EXPECT_EQ(sleptMs.front(), 1000u);
         EXPECT_EQ(sleptMs.back(), 1000u);
@@ -88,10 +95,13 @@ TEST_F(SupportWaitTest, PollThatSeesTheStatePrintsTheSuccessText)
         const SupportWaitPlan& plan;
         unsigned steps;
         const wchar_t* lines;
+        const char* data;
     } cases[] = {
-        {plans::StartSession, 119, L"Operation completed.\nStatus: success\n"},
-        {plans::Abort, 119, L"Done.\n"},
-        {plans::EndSession, 599, L"Operation completed.\nStatus: success\n"},
+        {plans::StartSession, 119, L"Operation completed.\nStatus: success\n",
+         R"({"wait": "completed", "status": "success"})"},
+        {plans::Abort, 119, L"Done.\n", R"({"wait": "completed", "status": "done"})"},
+        {plans::EndSession, 599, L"Operation completed.\nStatus: success\n",
+         R"({"wait": "completed", "status": "success"})"},
     };
     for (const auto& success : cases) {
         sleptMs.clear();
@@ -99,6 +109,7 @@ TEST_F(SupportWaitTest, PollThatSeesTheStatePrintsTheSuccessText)
         successfulPoll = 2;
         EXPECT_EQ(Wait(success.plan), 0);
         EXPECT_EQ(output, std::wstring(L"Waiting for operation to complete...\n") + success.lines);
+        EXPECT_EQ(data, JsonOf(success.data));
         EXPECT_EQ(sleptMs.size(), success.steps);
         EXPECT_FALSE(flags.waiting.load());
     }
@@ -112,6 +123,8 @@ TEST_F(SupportWaitTest, InterruptedWaitEndsWithinAStepAndSucceeds)
     };
     EXPECT_EQ(Wait(plans::Collect), 0);
     EXPECT_EQ(output, L"Waiting for operation to complete...\n");
+    // The result says success: only the data tells that the agent goes on alone.
+    EXPECT_EQ(data, JsonOf(R"({"wait": "interrupted"})"));
     EXPECT_EQ(sleptMs.size(), 700u);
     EXPECT_EQ(polledAfter.size(), 2u);
 }
@@ -124,6 +137,7 @@ TEST_F(SupportWaitTest, AwaitedEventEndsTheWait)
             flags.completed.exchange(true);
     };
     EXPECT_EQ(Wait(plans::StartSession), 0);
+    EXPECT_EQ(data, JsonOf(R"({"wait": "completed"})"));
     EXPECT_EQ(sleptMs.size(), 3u);
     EXPECT_TRUE(polledAfter.empty());
     EXPECT_FALSE(flags.waiting.load());
@@ -137,6 +151,7 @@ TEST_F(SupportWaitTest, EndingDuringTheLastStepIsStillTooLate)
     };
     EXPECT_EQ(Wait(plans::Abort), 1460);
     EXPECT_EQ(output, L"Waiting for operation to complete...\n15 minutes time limit exceeded!\n");
+    EXPECT_EQ(data["wait"], "timedOut");
 }
 
 TEST_F(SupportWaitTest, EventBeforeTheWaitCountsOnlyForTheAbortCommands)
