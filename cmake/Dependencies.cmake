@@ -2,6 +2,7 @@
 # scripts/fetch-sources.sh unpacks into .cache/src. Nothing third-party is kept
 # in the repository.
 set(DEPS_SOURCE_DIR "${PROJECT_SOURCE_DIR}/.cache/src" CACHE PATH "Unpacked dependency sources")
+include(${CMAKE_CURRENT_LIST_DIR}/Reproducible.cmake)
 foreach(dep libjsoncpp fmtlib googletest)
   if(dep STREQUAL googletest)
     set(_dir /usr/src/googletest)

@@ -25,8 +25,10 @@ function(add_system_import_library target dll)
   else()
     set(kind --output-lib)
   endif()
-  execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${dir}/${target}.def ${kind} ${dir}/lib${target}.a
-                  RESULT_VARIABLE failed)
+  # Run in its folder with relative names: dlltool names the library's symbols
+  # after the output path, which would carry the build folder into the images.
+  execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${target}.def ${kind} lib${target}.a
+                  WORKING_DIRECTORY ${dir} RESULT_VARIABLE failed)
   if(failed)
     message(FATAL_ERROR "dlltool could not make the import library of ${dll}")
   endif()

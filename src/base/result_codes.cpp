@@ -1,5 +1,7 @@
 #include "base/result_codes.h"
 
+#include <iterator>
+
 namespace {
 
 const ResultCodeMessageEntry MessageTable[] = {
@@ -19,14 +21,16 @@ const ResultCodeMessageEntry MessageTable[] = {
 
 }  // namespace
 
-std::string ResultCodeMessage(int32_t code)
+std::string ResultCodeMessage(ResultCode code)
 {
     for (const auto& entry : MessageTable) {
         if (entry.code == code)
             return entry.message;
     }
-    return std::to_string(code);
+    return std::to_string(static_cast<int32_t>(code));
 }
+
+std::wstring ResultCodeDecimal(ResultCode code) { return std::to_wstring(static_cast<int32_t>(code)); }
 
 std::vector<ResultCodeMessageEntry> ResultCodesWithMessages()
 {

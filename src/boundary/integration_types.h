@@ -1,7 +1,9 @@
 #pragma once
 // A request to the agent's modules and the agent's response, in memory. The
 // documents they travel as are written and read by the integration session
-// through JsonComposedSerializer.
+// through JsonComposedSerializer. Module and method names stay UTF-8, as they
+// travel: the documents are UTF-8 and so are the names the commands write.
+#include "base/result_codes.h"
 #include "boundary/cv_string.h"
 
 #include <json/value.h>
@@ -10,32 +12,32 @@
 #include <vector>
 
 struct RequestMethod {
-    cv::StringW name;
+    cv::StringA name;
     Json::Value params{Json::objectValue};  // written whole as the method's "input"
 };
 
 struct RequestModule {
-    cv::StringW name;  // the target module, e.g. "Product.Support"
+    cv::StringA name;  // the target module, e.g. "Product.Support"
     std::vector<RequestMethod> methods;
 };
 
 struct IntegrationRequest {
-    cv::StringW type;  // "tesdk"
+    cv::StringA type;  // "tesdk"
     std::vector<RequestModule> modules;
 };
 
 struct ResponseMethod {
-    cv::StringW name;
-    int32_t error = 0;   // the method's result code, 0 on success
+    cv::StringA name;
+    ResultCode error;    // the method's result code, 0 on success
     Json::Value output;  // null when the response has none
 };
 
 struct ResponseModule {
-    cv::StringW name;
+    cv::StringA name;
     std::vector<ResponseMethod> results;
 };
 
 struct IntegrationResponse {
-    cv::StringW type;  // "tesdk"
+    cv::StringA type;  // "tesdk"
     std::vector<ResponseModule> modules;
 };

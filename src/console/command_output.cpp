@@ -39,3 +39,5 @@ void Explain(std::wstring_view sentence)
 Json::Value TextValue(std::wstring_view text) { return Json::Value(WideToUtf8(text)); }
 
 Json::Value Utf8Value(std::string_view text) { return TextValue(Utf8ToWide(text)); }
+
+Json::Value CodeValue(ResultCode code) { return Json::Value(static_cast<int32_t>(code)); }

@@ -6,6 +6,8 @@
 // hands both to the same calls and never asks which form is on.
 //
 // Any thread may call in: notification handlers and Cancel do.
+#include "base/result_codes.h"
+
 #include <json/value.h>
 
 #include <string>
@@ -37,3 +39,6 @@ void Explain(std::wstring_view sentence);
 // bytes and lone surrogates become U+FFFD).
 Json::Value TextValue(std::wstring_view text);
 Json::Value Utf8Value(std::string_view text);
+
+// A result code in a document: its signed number.
+Json::Value CodeValue(ResultCode code);

@@ -17,7 +17,7 @@ namespace {
 constexpr int SchemaVersion = 1;
 
 // A line that names no command.
-constexpr int32_t InvalidCommandResult = 1;
+constexpr ResultCode InvalidCommandResult{1};
 constexpr char InvalidCommandMessage[] = "invalid command";
 
 class JsonOutput final : public ShellOutput {
@@ -55,7 +55,7 @@ public:
             open_ = false;
             data.swap(data_);
         }
-        Write(name, args, static_cast<int32_t>(code), ResultCodeMessage(static_cast<int32_t>(code)), std::move(data));
+        Write(name, args, code, ResultCodeMessage(code), std::move(data));
     }
 
     void InvalidCommand(const std::optional<std::string>& name, const ArgumentTokens& args) override
@@ -68,10 +68,11 @@ public:
 
     void StartupFailed(ResultCode code) override { EndCommand(std::nullopt, {}, code); }
 
-    int OneShotExitCode() const override { return lastResult_; }
+    // With /json the one command's result is the exit code as well.
+    int OneShotExitCode() const override { return static_cast<int32_t>(lastResult_); }
 
 private:
-    void Write(const std::optional<std::string>& name, const ArgumentTokens& args, int32_t code,
+    void Write(const std::optional<std::string>& name, const ArgumentTokens& args, ResultCode code,
                const std::string& message, Json::Value data)
     {
         Json::Value document(Json::objectValue);
@@ -80,7 +81,7 @@ private:
         Json::Value& arguments = document["arguments"] = Json::Value(Json::arrayValue);
         for (const std::string& arg : args)
             arguments.append(Utf8Value(arg));
-        document["result"] = code;
+        document["result"] = CodeValue(code);
         document["message"] = message;
         document["data"] = data.isObject() ? std::move(data) : Json::Value(Json::objectValue);
         lastResult_ = code;
@@ -94,7 +95,7 @@ private:
     std::mutex lock_;
     Json::Value data_{Json::objectValue};
     bool open_ = false;
-    int32_t lastResult_ = 0;
+    ResultCode lastResult_;
     std::unique_ptr<Json::StreamWriter> writer_;
 };
 

@@ -17,7 +17,7 @@ public:
     {
         // A cancelled command says nothing; its end is the shell's.
         if (code != result::Success && code != result::Cancelled)
-            console::Write(L"error " + std::to_wstring(static_cast<int32_t>(code)));
+            console::Write(L"error " + ResultCodeDecimal(code));
     }
     void InvalidCommand(const std::optional<std::string>&, const ArgumentTokens&) override
     {

@@ -2,12 +2,12 @@
 
 #include "telemetry/telemetry_app.h"
 
-int ExecuteAndReport(ICommand& command, const std::string& commandName, const ArgumentTokens& args)
+ResultCode ExecuteAndReport(ICommand& command, const std::string& commandName, const ArgumentTokens& args)
 {
     // Every run of a registered command is reported, whatever its outcome.
     Product::TelemetryST::TelemetryApp telemetry;
     telemetry.Begin(commandName, args);
-    const int code = command.Execute(args);
+    const ResultCode code = command.Execute(args);
     telemetry.End(code);
     return code;
 }

@@ -6,4 +6,4 @@
 
 #include <string>
 
-int ExecuteAndReport(ICommand& command, const std::string& commandName, const ArgumentTokens& args);
+ResultCode ExecuteAndReport(ICommand& command, const std::string& commandName, const ArgumentTokens& args);

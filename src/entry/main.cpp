@@ -29,6 +29,8 @@ void AnswerUsageAlone()
     AnswerUsage("/?");
 }
 
+// The process's exit code: why the agent could not be reached, else what the
+// shell ends with.
 int RunConsole(const StartOptions& start)
 {
     LoadCrashHandler(nullptr, nullptr);
@@ -37,10 +39,10 @@ int RunConsole(const StartOptions& start)
     SetConsoleCtrlHandler(&ConsoleCtrlHandler, TRUE);
 
     Product::InstanceControl::Observer observer(Product::InstanceControl::ConsoleEventName, &InterruptCallback);
-    const int started = SharedRunner.Start();
-    if (started != 0) {
+    const ResultCode started = SharedRunner.Start();
+    if (started != result::Success) {
         OutputForm().StartupFailed(started);
-        return started;
+        return static_cast<int32_t>(started);  // the system's number for why
     }
     ConsoleCommands commands(&SharedRunner);
     commands.RegisterAll();

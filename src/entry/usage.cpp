@@ -72,11 +72,11 @@ void AddResultCodes(std::wstring& text, Json::Value& data)
     std::sort(codes.begin(), codes.end(), [](const auto& a, const auto& b) { return a.code < b.code; });
     Json::Value& listed = data["resultCodes"] = Json::Value(Json::arrayValue);
     for (const ResultCodeMessageEntry& entry : codes) {
-        std::wstring code = std::to_wstring(entry.code);
+        std::wstring code = ResultCodeDecimal(entry.code);
         code.resize(std::max<size_t>(code.size(), 6), L' ');
         AddLine(text, L"  " + code + L" " + Wide(entry.message));
         Json::Value item(Json::objectValue);
-        item["code"] = entry.code;
+        item["code"] = CodeValue(entry.code);
         item["message"] = entry.message;
         listed.append(std::move(item));
     }

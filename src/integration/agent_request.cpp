@@ -1,22 +1,28 @@
 #include "integration/agent_request.h"
 
-ResultCode AgentReply::Code() const
+size_t AgentReply::FailedMethod() const
 {
-    if (status != result::Success)
-        return status;
     if (methods.empty())
-        return result::CommandFailed;
-    for (const MethodAnswer& method : methods) {
-        if (!method.answered)
-            return result::CommandFailed;
+        return 0;
+    for (size_t index = 0; index < methods.size(); ++index) {
+        if (!methods[index].answered)
+            return index;
     }
-    return result::Success;
+    for (size_t index = 0; index < methods.size(); ++index) {
+        if (methods[index].error != result::Success)
+            return index;
+    }
+    return AllAnswered;
 }
 
 ResultCode AgentReply::MethodCode() const
 {
-    const ResultCode code = Code();
-    return code != result::Success ? code : ResultCode(Answer().error);
+    if (status != result::Success)
+        return status;
+    const size_t failed = FailedMethod();
+    if (failed == AllAnswered)
+        return result::Success;
+    return IsAnswered(failed) ? methods[failed].error : result::CommandFailed;
 }
 
 AgentReply ReadAgentReply(const IntegrationRequest& request, const IntegrationResponse& response)

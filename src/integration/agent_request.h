@@ -7,6 +7,7 @@
 
 #include <json/value.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -16,7 +17,7 @@ constexpr uint32_t QueryLimitMs = 5000;
 // What the agent answered to one method of a request.
 struct MethodAnswer {
     bool answered = false;  // the response holds this method
-    int32_t error = 0;      // the method's own code
+    ResultCode error;       // the method's own code
     Json::Value output;     // its output; null when it gave none
 };
 
@@ -26,11 +27,17 @@ struct AgentReply {
     // One answer per method of the request's first module, in request order.
     std::vector<MethodAnswer> methods;
 
-    // The send's failure, else 1627 when a method is not answered, else 0.
-    [[nodiscard]] ResultCode Code() const;
-    // Code(), and once that is 0 the first method's own code.
+    static constexpr size_t AllAnswered = static_cast<size_t>(-1);
+    // Once the send succeeded, where the reply went wrong: the first method
+    // without an answer, else the first whose code is not 0; AllAnswered
+    // when every method answered 0. A reply of no methods lacks its first.
+    [[nodiscard]] size_t FailedMethod() const;
+    [[nodiscard]] bool IsAnswered(size_t index) const { return index < methods.size() && methods[index].answered; }
+
+    // The send's failure, else 1627 for an unanswered method, else the failed
+    // method's code, else 0.
     [[nodiscard]] ResultCode MethodCode() const;
-    // The first method's answer; only once Code() is 0.
+    // The first method's answer; only once MethodCode() is 0.
     const MethodAnswer& Answer() const { return methods.front(); }
 };
 

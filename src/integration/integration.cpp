@@ -9,10 +9,10 @@ namespace cv {
 namespace tesdk {
 namespace {
 
-constexpr ResultCode ErrorFileNotFound = 2;
+constexpr ResultCode ErrorFileNotFound{2};
 constexpr ResultCode ErrorInvalidParameter = result::InvalidParameter;
 constexpr ResultCode ErrorNoInstance = result::InvalidState;
-constexpr ResultCode ErrorUnverifiedImage = 577;  // ERROR_INVALID_IMAGE_HASH
+constexpr ResultCode ErrorUnverifiedImage{577};  // ERROR_INVALID_IMAGE_HASH
 
 std::string_view TextOrEmpty(const char* text) { return text != nullptr ? std::string_view(text) : std::string_view(); }
 

@@ -1,35 +1,37 @@
 #include "integration/integration_session.h"
 
-#include "integration/agent_request.h"
-
 #include "json/json_composed_serializer.h"
 #include "json/json_document.h"
-#include "base/text_conversion.h"
 
 #include <json/writer.h>
 
-IntegrationRequest BuildRequest(const std::string& module, const std::string& method)
+IntegrationRequest BuildRequest(std::string_view module, std::vector<RequestMethod> methods)
 {
     IntegrationRequest request;
-    request.type = cv::StringW(L"tesdk");
+    request.type = cv::StringA("tesdk");
     RequestModule target;
-    target.name = cv::StringW(Utf8ToWide(module));
-    RequestMethod call;
-    call.name = cv::StringW(Utf8ToWide(method));
-    call.params = Json::Value(Json::objectValue);
-    target.methods.push_back(std::move(call));
+    target.name = cv::StringA(module);
+    target.methods = std::move(methods);
     request.modules.push_back(std::move(target));
     return request;
+}
+
+IntegrationRequest BuildRequest(std::string_view module, std::string_view method, Json::Value params)
+{
+    std::vector<RequestMethod> methods(1);
+    methods.front().name = cv::StringA(method);
+    methods.front().params = std::move(params);
+    return BuildRequest(module, std::move(methods));
 }
 
 std::string WriteRequestDocument(const IntegrationRequest& request)
 {
     Json::Value document(Json::objectValue);
-    document["type"] = WideToUtf8(request.type.view());
+    document["type"] = std::string(request.type.view());
     Json::Value& data = document["data"];
     data = Json::Value(Json::objectValue);
     for (const auto& module : request.modules)
-        JsonComposedSerializer::WriteMethodCalls(&data, WideToUtf8(module.name.view()), module.methods);
+        JsonComposedSerializer::WriteMethodCalls(&data, module.name.view(), module.methods);
     return Json::StyledWriter().write(document);
 }
 
@@ -53,7 +55,7 @@ ResultCode PostRequest(cv::tesdk::Integration& connection, const IntegrationRequ
 IntegrationResponse ParseResponse(const std::string& text)
 {
     IntegrationResponse response;
-    response.type = cv::StringW(L"tesdk");
+    response.type = cv::StringA("tesdk");
     Json::Value document;
     if (!ParseJsonDocument(text, document))
         return response;
@@ -62,7 +64,7 @@ IntegrationResponse ParseResponse(const std::string& text)
         return response;
     for (const auto& name : data->getMemberNames()) {
         ResponseModule module;
-        module.name = cv::StringW(Utf8ToWide(name));
+        module.name = cv::StringA(name);
         if (!JsonComposedSerializer::LoadList(data, name, module.results)) {
             response.modules.clear();  // one broken module list empties the whole response
             return response;
@@ -72,8 +74,8 @@ IntegrationResponse ParseResponse(const std::string& text)
     return response;
 }
 
-const ResponseMethod* FindMethod(const IntegrationResponse& response, std::wstring_view module,
-                                 std::wstring_view method)
+const ResponseMethod* FindMethod(const IntegrationResponse& response, std::string_view module,
+                                 std::string_view method)
 {
     for (const auto& candidate : response.modules) {
         if (candidate.name.view() != module)
@@ -85,15 +87,4 @@ const ResponseMethod* FindMethod(const IntegrationResponse& response, std::wstri
         return nullptr;  // only the first module of that name counts
     }
     return nullptr;
-}
-
-bool IsSupportState(cv::tesdk::Integration& connection, std::wstring_view expected)
-{
-    const AgentReply state = AskAgent(connection, BuildRequest("Product.Support", "GetState"), QueryLimitMs);
-    if (state.MethodCode() != result::Success)
-        return false;
-    cv::StringW text;
-    if (!JsonComposedSerializer::LoadField(&state.Answer().output, "state", text))
-        return false;
-    return text.view() == expected;
 }

@@ -7,10 +7,15 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
-// A request of type "tesdk" for one method of one module, with empty
-// parameters for the caller to fill in.
-IntegrationRequest BuildRequest(const std::string& module, const std::string& method);
+// A request of type "tesdk" to one module: its methods in call order, each
+// with its parameters complete (an empty object for a method that takes
+// none). A request is whole once built; nothing patches it afterwards.
+IntegrationRequest BuildRequest(std::string_view module, std::vector<RequestMethod> methods);
+// The same for a request of one method.
+IntegrationRequest BuildRequest(std::string_view module, std::string_view method,
+                                Json::Value params = Json::Value(Json::objectValue));
 
 // The request document, as the library receives it.
 std::string WriteRequestDocument(const IntegrationRequest& request);
@@ -30,8 +35,5 @@ ResultCode PostRequest(cv::tesdk::Integration& connection, const IntegrationRequ
 IntegrationResponse ParseResponse(const std::string& text);
 
 // The first result of that method in the first module of that name, or null.
-const ResponseMethod* FindMethod(const IntegrationResponse& response, std::wstring_view module,
-                                 std::wstring_view method);
-
-// Asks "Product.Support" "GetState" (5000 ms) whether the support state is `expected`.
-[[nodiscard]] bool IsSupportState(cv::tesdk::Integration& connection, std::wstring_view expected);
+const ResponseMethod* FindMethod(const IntegrationResponse& response, std::string_view module,
+                                 std::string_view method);

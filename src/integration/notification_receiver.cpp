@@ -7,11 +7,8 @@
 
 
 IntegrationNotificationReceiver::IntegrationNotificationReceiver()
+    : arrivalHandles_{arrivals_[PolicyArrived].get(), arrivals_[ResponseArrived].get()}
 {
-    for (int i = 0; i < 2; ++i) {
-        arrivals_[i].reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        arrivalHandles_[i] = arrivals_[i].get();
-    }
 }
 
 IntegrationNotificationReceiver::~IntegrationNotificationReceiver()
@@ -48,7 +45,7 @@ void IntegrationNotificationReceiver::OnNotification(std::string_view name, std:
     if (taskId_ != std::wstring_view(taskId))
         return;
     policyText_.assign(data);
-    SetEvent(arrivalHandles_[PolicyArrived]);
+    arrivals_[PolicyArrived].Set();
 }
 
 void IntegrationNotificationReceiver::OnResponse(std::string_view requestId, ResultCode result, std::string_view response)
@@ -58,13 +55,13 @@ void IntegrationNotificationReceiver::OnResponse(std::string_view requestId, Res
         return;
     responseResult_ = result;
     responseText_.assign(response);
-    SetEvent(arrivalHandles_[ResponseArrived]);
+    arrivals_[ResponseArrived].Set();
 }
 
 void IntegrationNotificationReceiver::ResetArrivals()
 {
-    ResetEvent(arrivalHandles_[PolicyArrived]);
-    ResetEvent(arrivalHandles_[ResponseArrived]);
+    arrivals_[PolicyArrived].Clear();
+    arrivals_[ResponseArrived].Clear();
 }
 
 ResultCode IntegrationNotificationReceiver::ResponseResult() const

@@ -4,6 +4,7 @@
 // "FileScan.OnDemand.ScanLog.Policy" event of a task (matched by task
 // identifier), stores what arrives and signals one event per kind. Nothing is
 // sent through it.
+#include "base/event.h"
 #include "boundary/cv_string.h"
 #include "integration/integration_ex.h"
 
@@ -38,8 +39,8 @@ public:
     std::atomic<bool>& Stopped() { return stopped_; }
 
 private:
-    UniqueHandle arrivals_[2];
-    HANDLE arrivalHandles_[2] = {nullptr, nullptr};
+    Event arrivals_[2] = {Event(Event::Reset::Manual, false), Event(Event::Reset::Manual, false)};
+    const HANDLE arrivalHandles_[2];  // the two, in order, for one wait on both
     std::string requestId_;
     cv::StringW taskId_;
     ResultCode responseResult_ = result::Success;

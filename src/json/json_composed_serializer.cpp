@@ -67,6 +67,15 @@ bool JsonComposedSerializer::ReadScalar(const Json::Value& context, std::string_
     return GetInt32(out, context, key);
 }
 
+bool JsonComposedSerializer::ReadScalar(const Json::Value& context, std::string_view key, ResultCode& out)
+{
+    // The agent writes a code signed or unsigned; its 32 bits are kept either way.
+    int32_t code = 0;
+    const bool read = GetInt32(code, context, key);
+    out = ResultCode(code);
+    return read;
+}
+
 bool JsonComposedSerializer::ReadScalar(const Json::Value& context, std::string_view key, bool& out)
 {
     return GetBool(out, context, key);
@@ -126,7 +135,7 @@ bool JsonComposedSerializer::WriteMethodCalls(Json::Value* parent, std::string_v
         if (index > static_cast<Json::ArrayIndex>(INT_MAX))
             return false;
         Json::Value* element = FindPath(parent, ElementPath(key, index++), PathMode::Create);
-        if (element == nullptr || !SetWideString(*element, "@name", call.name) ||
+        if (element == nullptr || !SetUtf8String(*element, "@name", call.name.view()) ||
             !SetValue(*element, "input", call.params))
             return false;
     }

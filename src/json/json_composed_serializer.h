@@ -13,7 +13,7 @@
 //       };
 //   };
 //
-// The kind of a field follows from its member's type: int32_t, bool,
+// The kind of a field follows from its member's type: int32_t, ResultCode, bool,
 // uint64_t, int64_t, wide (cv::StringW, std::wstring) and UTF-8 (cv::StringA,
 // std::string) strings, Json::Value (any non-null value, deep copy), an
 // enumeration whose names come from a JsonEnumNames specialization, a record
@@ -25,6 +25,7 @@
 // A failed field writes "Failed to load subnode <key>" at level 8 to the
 // diagnostics log while the log is active. Loaders return false for bad data
 // and never throw.
+#include "base/result_codes.h"
 #include "boundary/cv_list.h"
 #include "boundary/cv_string.h"
 #include "boundary/integration_types.h"
@@ -118,6 +119,7 @@ private:
     static const Json::Value* RecordContext(const Json::Value* parent, std::string_view key);
 
     static bool ReadScalar(const Json::Value& context, std::string_view key, int32_t& out);
+    static bool ReadScalar(const Json::Value& context, std::string_view key, ResultCode& out);
     static bool ReadScalar(const Json::Value& context, std::string_view key, bool& out);
     static bool ReadScalar(const Json::Value& context, std::string_view key, uint64_t& out);
     static bool ReadScalar(const Json::Value& context, std::string_view key, int64_t& out);

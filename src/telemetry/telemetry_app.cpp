@@ -1,6 +1,7 @@
 #include "telemetry/telemetry_app.h"
 
 #include "console/arguments.h"
+#include "console/command_output.h"
 #include "base/function_trace.h"
 #include "base/logging.h"
 #include "base/module_path.h"
@@ -39,9 +40,9 @@ void TelemetryApp::Begin(const std::string& commandName, const ArgumentTokens& a
     AddOptions(event_, args);
 }
 
-void TelemetryApp::End(int32_t resultCode)
+void TelemetryApp::End(ResultCode resultCode)
 {
-    event_["exit_code"] = resultCode;
+    event_["exit_code"] = CodeValue(resultCode);
     event_["exit_reason"] = ResultCodeMessage(resultCode);
     SendTelemetryEvent(event_);
 }

@@ -2,6 +2,7 @@
 // The per-command telemetry event: built around a command's run, written to
 // the diagnostics log and delivered through the telemetry plug-in. Nothing of
 // it ever reaches the console or changes a command's result.
+#include "base/result_codes.h"
 #include "console/command.h"
 #include "base/logging.h"
 
@@ -22,7 +23,7 @@ public:
     // Name, version, tool and options of the command about to run.
     void Begin(const std::string& commandName, const ArgumentTokens& args);
     // Records the result and sends the event.
-    void End(int32_t resultCode);
+    void End(ResultCode resultCode);
 
     const Json::Value& Event() const { return event_; }
 

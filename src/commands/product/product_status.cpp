@@ -1,8 +1,9 @@
 #include "commands/product/product_status.h"
 
 #include "base/result_codes.h"
+#include "commands/product/product_replies.h"
 #include "console/command_output.h"
-#include "integration/agent_request.h"
+#include "integration/integration_session.h"
 #include "integration/tesdk_runner.h"
 #include "json/json_composed_serializer.h"
 #include "base/text_conversion.h"
@@ -21,15 +22,15 @@ bool LoadUpdateActivityRecord(const Json::Value& status, const std::string& path
     return JsonComposedSerializer::LoadRecord(&status, path, record);
 }
 
-int QueryProductStatus(TesdkRunner& runner, const ArgumentTokens& args, Json::Value& status, std::string& location)
+ResultCode QueryProductStatus(TesdkRunner& runner, CommandSet command, const ArgumentTokens& args, Json::Value& status,
+                              std::string& location)
 {
-    const IntegrationRequest request = BuildRequest("Product", "GetStatus");
     if (args.empty())
         return result::InvalidParameter;  // nothing is sent
 
-    const AgentReply reply = AskAgent(runner, request, QueryLimitMs);
-    if (const ResultCode code = reply.MethodCode(); code != result::Success)
-        return code;
+    const CommandReply reply = ProductReplies.Ask(runner, command, BuildRequest("Product", "GetStatus"), QueryLimitMs);
+    if (reply.result != result::Success)
+        return reply.result;
 
     // The selector is checked only once the agent has answered.
     if (args.front() == "product")
@@ -46,7 +47,7 @@ ResultCode CommandGetVersion::Execute(const ArgumentTokens& args)
 {
     Json::Value status;
     std::string location;
-    const int code = QueryProductStatus(*Runner(), args, status, location);
+    const ResultCode code = QueryProductStatus(*Runner(), product_command::GetVersion, args, status, location);
     if (code != result::Success)
         return code;
     std::string version;
@@ -61,7 +62,7 @@ ResultCode CommandGetUpdateStatus::Execute(const ArgumentTokens& args)
 {
     Json::Value status;
     std::string location;
-    const int code = QueryProductStatus(*Runner(), args, status, location);
+    const ResultCode code = QueryProductStatus(*Runner(), product_command::GetUpdateStatus, args, status, location);
     if (code != result::Success)
         return code;
     UpdateActivityRecord check, update;

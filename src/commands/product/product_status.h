@@ -1,16 +1,19 @@
 #pragma once
 // "GetVersion" and "GetUpdateStatus": both ask "Product" "GetStatus" and print
 // one piece of the status document.
+#include "commands/reply_table.h"
 #include "console/command.h"
 
 #include <json/value.h>
 
 #include <string>
 
-// Sends the status request, then checks the component selector (the first
-// argument, exactly "product" or "antivirus"). On 0, `status` is the status
-// document and `location` "Locations/Product/" or "Locations/Antivirus/".
-int QueryProductStatus(TesdkRunner& runner, const ArgumentTokens& args, Json::Value& status, std::string& location);
+// Sends the status request for `command` (GetVersion or GetUpdateStatus),
+// then checks the component selector (the first argument, exactly "product"
+// or "antivirus"). On 0, `status` is the status document and `location`
+// "Locations/Product/" or "Locations/Antivirus/".
+ResultCode QueryProductStatus(TesdkRunner& runner, CommandSet command, const ArgumentTokens& args, Json::Value& status,
+                              std::string& location);
 
 class CommandGetVersion : public CommandBase {
 public:

@@ -2,15 +2,13 @@
 
 #include "console/arguments.h"
 #include "base/result_codes.h"
+#include "commands/product/product_replies.h"
 #include "console/command_output.h"
-#include "integration/agent_request.h"
+#include "integration/integration_session.h"
 #include "integration/tesdk_runner.h"
 #include "json/json_composed_serializer.h"
 
 namespace {
-
-constexpr int ErrorAdminRequired = 288;
-constexpr int ErrorUpdateRunning = 1552;
 
 struct RestartAnswer {
     bool isRestartNeeded = false;
@@ -22,51 +20,32 @@ struct RestartAnswer {
 ResultCode CommandStartUpdate::Execute(const ArgumentTokens& args)
 {
     const bool force = HasParam(ParseArguments(args), std::string("force"));
-    IntegrationRequest request = BuildRequest("Update", "StartUpdate");
-    Json::Value& params = request.modules.front().methods.front().params;
+    Json::Value params(Json::objectValue);
     if (!SetBool(params, "checkOnly", false) || !SetBool(params, "use_saved_settings", true) ||
         !SetBool(params, "force", force))
         return result::InvalidState;
 
-    const AgentReply reply = AskAgent(*Runner(), request, QueryLimitMs);
-    if (const ResultCode code = reply.Code(); code != result::Success)
-        return code;
-
-    const int32_t error = reply.Answer().error;
-    CommandOutput().Data("accepted", error == 0);
-    switch (error) {
-    case 0:
-        // The agent accepted the request; scripts read this line.
-        CommandOutput().Text(L"error 0");
-        return result::Success;
-    case ErrorAdminRequired:
-        Explain(L"Administrative privileges are required!");
-        return result::ElevationRequired;
-    case ErrorUpdateRunning:
-        Explain(L"An update process is already running!");
-        return ErrorUpdateRunning;
-    case result::InvalidState:
-        Explain(L"Update is disabled from policy!");
-        return result::InvalidState;
-    default:
-        return error;
-    }
+    const IntegrationRequest request = BuildRequest("Update", "StartUpdate", std::move(params));
+    const CommandReply reply = ProductReplies.Ask(*Runner(), product_command::StartUpdate, request, QueryLimitMs);
+    // Whether the agent took the request is data of its own once it has answered.
+    if (reply.reply.IsAnswered(0))
+        CommandOutput().Data("accepted", reply.Answer().error == result::Success);
+    if (reply.result != result::Success)
+        return reply.result;
+    // The agent accepted the request; scripts read this line.
+    CommandOutput().Text(L"error 0");
+    return result::Success;
 }
 
 ResultCode CommandIsUpdateInProgress::Execute(const ArgumentTokens&)
 {
-    IntegrationRequest request = BuildRequest("Update", "IsInstallerRunning");
-    RequestMethod downloader;
-    downloader.name = cv::StringW(L"IsDownloaderRunning");
-    request.modules.front().methods.push_back(std::move(downloader));
-
-    const AgentReply reply = AskAgent(*Runner(), request, QueryLimitMs);
-    if (const ResultCode code = reply.Code(); code != result::Success)
-        return code;
-    const MethodAnswer& installer = reply.methods[0];
-    const MethodAnswer& download = reply.methods[1];
-    if (installer.error != 0 || download.error != 0)
-        return result::InvalidState;
+    const IntegrationRequest request = BuildRequest("Update", {{"IsInstallerRunning"}, {"IsDownloaderRunning"}});
+    const CommandReply reply =
+        ProductReplies.Ask(*Runner(), product_command::IsUpdateInProgress, request, QueryLimitMs);
+    if (reply.result != result::Success)
+        return reply.result;
+    const MethodAnswer& installer = reply.Answer(0);
+    const MethodAnswer& download = reply.Answer(1);
     bool installing = false, downloading = false;
     if (!GetBool(installing, installer.output, "response") || !GetBool(downloading, download.output, "response"))
         return result::InvalidParameter;
@@ -81,9 +60,10 @@ ResultCode CommandIsUpdateInProgress::Execute(const ArgumentTokens&)
 ResultCode CommandIsUpdateRestartNeeded::Execute(const ArgumentTokens&)
 {
     const IntegrationRequest request = BuildRequest("Product.RestartManager", "IsRestartNeeded");
-    const AgentReply reply = AskAgent(*Runner(), request, QueryLimitMs);
-    if (const ResultCode code = reply.MethodCode(); code != result::Success)
-        return code;
+    const CommandReply reply =
+        ProductReplies.Ask(*Runner(), product_command::IsUpdateRestartNeeded, request, QueryLimitMs);
+    if (reply.result != result::Success)
+        return reply.result;
     const Json::Value& output = reply.Answer().output;
 
     RestartAnswer answer;

@@ -16,7 +16,7 @@
 namespace {
 
 // The scan did not complete as the agent should have reported it.
-constexpr int ErrorScanIncomplete = 1359;
+constexpr ResultCode ErrorScanIncomplete{1359};
 
 // The wait's view of a running scan: arrivals at the receiver, requests
 // through the shared connection.
@@ -56,9 +56,9 @@ private:
 };
 
 // The "error: " line of a scan that gave no summary.
-void ReportError(int code)
+void ReportError(ResultCode code)
 {
-    Show(L"error: " + std::to_wstring(code) + L"\n", "error", code);
+    Show(L"error: " + ResultCodeDecimal(code) + L"\n", "error", CodeValue(code));
 }
 
 }  // namespace
@@ -125,7 +125,7 @@ ResultCode CommandScan::RunScan(const IntegrationRequest& runRequest)
         code = result::Cancelled;
     }
     EndListening();
-    return interrupted_.load() ? ResultCode(result::Cancelled) : code;
+    return interrupted_.load() ? result::Cancelled : code;
 }
 
 ResultCode CommandScan::ReportFinished()

@@ -22,22 +22,20 @@ struct JsonRecord<ScanProgress> {
 
 IntegrationRequest BuildScanProgressRequest(const std::wstring& taskId)
 {
-    IntegrationRequest request = BuildRequest(scan_request::Module, scan_request::Progress);
-    Json::Value& params = request.modules.front().methods.front().params;
+    Json::Value params(Json::objectValue);
     if (Json::Value* task = FindPath(&params, "tasks[0]", PathMode::Create)) {
         SetUtf8String(*task, "userSid", "");
         SetWideString(*task, "taskId", taskId);
     }
-    return request;
+    return BuildRequest(scan_request::Module, scan_request::Progress, std::move(params));
 }
 
 IntegrationRequest BuildStopScanTaskRequest(const std::wstring& taskId)
 {
-    IntegrationRequest request = BuildRequest(scan_request::Module, scan_request::Stop);
-    Json::Value& params = request.modules.front().methods.front().params;
+    Json::Value params(Json::objectValue);
     SetUtf8String(params, "userSid", "");
     SetWideString(params, "taskId", taskId);
-    return request;
+    return BuildRequest(scan_request::Module, scan_request::Stop, std::move(params));
 }
 
 bool ProgressIsHealthy(const AgentReply& reply)

@@ -130,9 +130,7 @@ void WriteScanTaskDocument(Json::Value& params, const std::string& basePath, con
 
 IntegrationRequest BuildRunScanTaskRequest(const ScanTask& task)
 {
-    IntegrationRequest request = BuildRequest(scan_request::Module, scan_request::Run);
-    Json::Value& params = request.modules.front().methods.front().params;
-
+    Json::Value params(Json::objectValue);
     SetBool(params, "runCustomTask", true);
     SetUtf8String(params, "storedScanTask\\userSid", "");
     SetUtf8String(params, "storedScanTask\\taskId", "");
@@ -142,5 +140,5 @@ IntegrationRequest BuildRunScanTaskRequest(const ScanTask& task)
     SetInt32(params, "customScanTask\\scanState", 0);
     FindPath(&params, "customScanTask\\context", PathMode::Create);  // present, and null
     WriteScanTaskDocument(params, "customScanTask", task);
-    return request;
+    return BuildRequest(scan_request::Module, scan_request::Run, std::move(params));
 }

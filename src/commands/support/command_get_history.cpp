@@ -20,8 +20,8 @@ constexpr wchar_t WorkerName[] = L"telowprivilegeworker.exe";
 constexpr wchar_t RunnerOptions[] = L"/process /runner";
 constexpr wchar_t SupportLibrary[] = L"Product.Support.dll";
 
-constexpr int ResultWorkerUnavailable = 6;
-constexpr int ResultWorkerNotStarted = 1067;
+constexpr ResultCode ResultWorkerUnavailable{6};
+constexpr ResultCode ResultWorkerNotStarted{1067};
 
 // The worker and anything it starts end when the job handle closes.
 UniqueHandle CreateKillOnCloseJob()
@@ -42,7 +42,7 @@ UniqueHandle CreateKillOnCloseJob()
 }
 
 // Only a worker that says it succeeded has written the history.
-int WorkerResult(HANDLE process)
+ResultCode WorkerResult(HANDLE process)
 {
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(process, &exitCode)) {
@@ -88,7 +88,7 @@ ResultCode CommandGetHistory::Execute(const ArgumentTokens& args)
     return CreateWorkerProcess(csv, path);
 }
 
-int CommandGetHistory::CreateWorkerProcess(bool csv, const std::wstring& outputPath)
+ResultCode CommandGetHistory::CreateWorkerProcess(bool csv, const std::wstring& outputPath)
 {
     // Declared first so that it closes last, after the worker's handles.
     UniqueHandle job = CreateKillOnCloseJob();

@@ -28,7 +28,7 @@ public:
     // Runs the worker to its end and returns the result code: 0 when it
     // exited with 0, 1627 for another exit code, 1460 when it had to be
     // ended at the time limit.
-    int CreateWorkerProcess(bool csv, const std::wstring& outputPath);
+    ResultCode CreateWorkerProcess(bool csv, const std::wstring& outputPath);
 
 private:
     DWORD workerTimeoutMs_;

@@ -1,9 +1,10 @@
 #include "commands/support/session_queries.h"
 
 #include "commands/support/support_records.h"
+#include "commands/support/support_replies.h"
 #include "base/result_codes.h"
 #include "console/command_output.h"
-#include "integration/agent_request.h"
+#include "integration/integration_session.h"
 #include "integration/tesdk_runner.h"
 #include "json/json_composed_serializer.h"
 #include "base/text_conversion.h"
@@ -12,9 +13,9 @@
 
 namespace {
 
-AgentReply QuerySupport(TesdkRunner& runner, const char* method)
+CommandReply QuerySupport(TesdkRunner& runner, CommandSet command, const char* method)
 {
-    return AskAgent(runner, BuildRequest("Product.Support", method), QueryLimitMs);
+    return SupportReplies.Ask(runner, command, BuildRequest(SupportModule, method), QueryLimitMs);
 }
 
 // Each member has its own fallback; a malformed answer still prints.
@@ -57,22 +58,18 @@ void ReportState(const Json::Value& output)
 
 ResultCode CommandGetState::Execute(const ArgumentTokens&)
 {
-    const AgentReply state = QuerySupport(*Runner(), "GetState");
-    if (state.status != result::Success)
-        return state.status;
-    if (const ResultCode code = state.MethodCode(); code != result::Success) {
-        Explain(L"Failed to get current status!");
-        return code;
-    }
+    const CommandReply state = QuerySupport(*Runner(), support_command::GetState, "GetState");
+    if (state.result != result::Success)
+        return state.result;
     ReportState(state.Answer().output);
     return result::Success;
 }
 
 ResultCode CommandGetScenarios::Execute(const ArgumentTokens&)
 {
-    const AgentReply catalogueAnswer = QuerySupport(*Runner(), "GetScenarios");
-    if (const ResultCode code = catalogueAnswer.MethodCode(); code != result::Success)
-        return code;
+    const CommandReply catalogueAnswer = QuerySupport(*Runner(), support_command::GetScenarios, "GetScenarios");
+    if (catalogueAnswer.result != result::Success)
+        return catalogueAnswer.result;
     cv::List<SupportScenario> scenarios;
     if (!LoadScenarios(catalogueAnswer.Answer().output, "scenariosList", scenarios))
         return result::InvalidParameter;

@@ -1,12 +1,11 @@
 #include "commands/support/session_start_commands.h"
 
 #include "commands/support/session_start_request.h"
+#include "commands/support/support_replies.h"
 #include "commands/support/support_wait_plans.h"
 #include "console/arguments.h"
 #include "base/result_codes.h"
 #include "console/command_output.h"
-#include "integration/tesdk_runner.h"
-#include "json/json_values.h"
 
 #include <string>
 #include <utility>
@@ -15,15 +14,6 @@
 namespace {
 
 constexpr uint32_t StartResponseLimitMs = 30000;
-
-constexpr int32_t AgentSessionInProgress = -1056;
-constexpr int32_t AgentInvalidScenario = -13;
-constexpr int32_t AgentBadPath = -161;
-constexpr int32_t AgentDiskFull = -112;
-
-constexpr AgentCodeMessage SessionInProgress = {
-    AgentSessionInProgress, L"A support session is already in progress. Please wait until it is finished."};
-constexpr AgentCodeMessage InvalidScenario = {AgentInvalidScenario, L"The given scenario is invalid."};
 
 // "scenario" wins over "scenarioId"; every value of the one taken is sent.
 std::vector<std::string> ScenarioValues(const ArgumentMap& arguments)
@@ -38,30 +28,11 @@ std::string OutputFolder(const ArgumentMap& arguments)
     return StripQuotes(GetParam(arguments, std::string("outputPath")));
 }
 
-void PrintPathMessage(const DeliveryTarget& target)
-{
-    Explain(L"\"" + std::wstring(target.folder.view()) +
-            L"\" is an invalid or inaccessible path. Please try again with another one.");
-    CommandOutput().Data("outputPath", TextValue(target.folder.view()));
-}
-
-void PrintDiskSpaceMessage(const Json::Value& output)
-{
-    int64_t bytes = 0;
-    if (!GetInt64(bytes, output, "diskSpaceNeeded")) {
-        Explain(L"There is not enough space on the system partition.");
-        return;
-    }
-    const int64_t gigabytes = bytes / (1LL << 30);
-    Explain(L"There is not enough space on the system partition, " + std::to_wstring(gigabytes) + L"GB needed.");
-    CommandOutput().Data("diskSpaceNeededBytes", Json::Value(static_cast<Json::Int64>(bytes)));
-    CommandOutput().Data("diskSpaceNeededGB", Json::Value(static_cast<Json::Int64>(gigabytes)));
-}
-
 }  // namespace
 
 CommandStartSession::CommandStartSession(TesdkRunner* runner, WaitSleeper sleeper)
-    : WaitingSupportCommand(runner, support_wait_plans::StartSession, &StartSessionHandler, std::move(sleeper))
+    : WaitingSupportCommand(runner, support_command::StartSession, support_wait_plans::StartSession,
+                            &StartSessionHandler, std::move(sleeper))
 {
 }
 
@@ -69,7 +40,7 @@ ResultCode CommandStartSession::Execute(const ArgumentTokens& args)
 {
     BeginRun();
     const ArgumentMap arguments = ParseArguments(args);
-    if (const int opened = OpenListeningConnection(); opened != result::Success)
+    if (const ResultCode opened = OpenListeningConnection(); opened != result::Success)
         return opened;
 
     const std::vector<std::string> scenarios = ScenarioValues(arguments);
@@ -88,32 +59,19 @@ ResultCode CommandStartSession::Execute(const ArgumentTokens& args)
     IntegrationRequest request;
     if (!BuildStartSessionRequest(scenarios, {target}, timeLimit, request))
         return result::InvalidState;
-    const AgentReply reply = AskAgent(*Runner(), request, StartResponseLimitMs);
-    if (const ResultCode asked = reply.Code(); asked != result::Success)
-        return asked;
-    switch (const int32_t code = reply.Answer().error) {
-    case 0:
-        return Wait();
-    case AgentBadPath:
-        PrintPathMessage(target);
-        return code;
-    case AgentDiskFull:
-        PrintDiskSpaceMessage(reply.Answer().output);
-        return code;
-    default:
-        return ExplainAgentCode(code, {SessionInProgress, InvalidScenario});
-    }
+    return AskThenWait(request, StartResponseLimitMs);
 }
 
 CommandStartCollect::CommandStartCollect(TesdkRunner* runner, WaitSleeper sleeper)
-    : WaitingSupportCommand(runner, support_wait_plans::Collect, &SessionEndedHandler, std::move(sleeper))
+    : WaitingSupportCommand(runner, support_command::Collect, support_wait_plans::Collect, &SessionEndedHandler,
+                            std::move(sleeper))
 {
 }
 
 ResultCode CommandStartCollect::Execute(const ArgumentTokens& args)
 {
     BeginRun();
-    if (const int opened = OpenListeningConnection(); opened != result::Success)
+    if (const ResultCode opened = OpenListeningConnection(); opened != result::Success)
         return opened;
     const ArgumentMap arguments = ParseArguments(args);
     const DeliveryTarget target = LocalDeliveryTarget(OutputFolder(arguments));
@@ -122,16 +80,5 @@ ResultCode CommandStartCollect::Execute(const ArgumentTokens& args)
     IntegrationRequest request;
     if (!BuildStartSessionRequest(ScenarioValues(arguments), {target}, std::nullopt, request))
         return result::InvalidState;
-    const AgentReply reply = AskAgent(*Runner(), request, StartResponseLimitMs);
-    if (const ResultCode asked = reply.Code(); asked != result::Success)
-        return asked;
-    switch (const int32_t code = reply.Answer().error) {
-    case 0:
-        return Wait();
-    case AgentBadPath:
-        PrintPathMessage(target);
-        return code;
-    default:
-        return ExplainAgentCode(code, {SessionInProgress});
-    }
+    return AskThenWait(request, StartResponseLimitMs);
 }

@@ -1,5 +1,6 @@
 #include "commands/support/session_start_request.h"
 
+#include "commands/support/support_replies.h"
 #include "integration/integration_session.h"
 #include "json/json_values.h"
 #include "base/text_conversion.h"
@@ -38,8 +39,7 @@ DeliveryTarget LocalDeliveryTarget(const std::string& folder)
 bool BuildStartSessionRequest(const std::vector<std::string>& scenarios, const cv::List<DeliveryTarget>& targets,
                               std::optional<int64_t> timeLimitSeconds, IntegrationRequest& request)
 {
-    request = BuildRequest("Product.Support", "StartSession");
-    Json::Value& params = request.modules.front().methods.front().params;
+    Json::Value params(Json::objectValue);
     if (!SetValue(params, "scenarios", Json::Value(Json::arrayValue)))
         return false;
     int index = 0;
@@ -49,5 +49,8 @@ bool BuildStartSessionRequest(const std::vector<std::string>& scenarios, const c
     }
     if (!WriteDeliveryTargets(params, "deliverTo", targets))
         return false;
-    return !timeLimitSeconds || SetInt64(params, "troubleshoot/stopWhen/timeExceeds", *timeLimitSeconds);
+    if (timeLimitSeconds && !SetInt64(params, "troubleshoot/stopWhen/timeExceeds", *timeLimitSeconds))
+        return false;
+    request = BuildRequest(SupportModule, "StartSession", std::move(params));
+    return true;
 }

@@ -1,10 +1,9 @@
 #include "commands/support/session_stop_commands.h"
 
+#include "commands/support/support_replies.h"
 #include "commands/support/support_wait_plans.h"
 #include "base/result_codes.h"
 #include "integration/integration_session.h"
-#include "integration/tesdk_runner.h"
-#include "base/text_conversion.h"
 
 #include <utility>
 
@@ -13,62 +12,42 @@ namespace {
 constexpr uint32_t AbortResponseLimitMs = 900000;
 constexpr uint32_t EndResponseLimitMs = 30000;
 
-SessionStopCommand::Setup AbortSetup()
-{
-    return {"AbortSession", AbortResponseLimitMs, support_wait_plans::Abort, &AbortHandler,
-            {{-5023, L"There is no support session in progress."},
-             {-1056, L"An abort operation is already in progress. Please wait until it is finished."}}};
-}
-
-SessionStopCommand::Setup ForceAbortSetup()
-{
-    return {"ForceAbortSession", AbortResponseLimitMs, support_wait_plans::Abort, &ForceAbortHandler,
-            {{-5023, L"Session in invalid state, session not in cancelling nor forceCancelling state."},
-             {-170, L"The force cancel command minimal time did not elapsed from the last abort/forceAbort command."},
-             {result::NoConnection, L"There is no connection with Tessaro Services."}}};
-}
-
-SessionStopCommand::Setup EndSetup()
-{
-    return {"EndTroubleshoot", EndResponseLimitMs, support_wait_plans::EndSession, &SessionEndedHandler,
-            {{-1168, L"There is no support session in progress."}}};
-}
+constexpr SessionStopCommand::Setup AbortSetup = {support_command::AbortSession, "AbortSession",
+                                                  AbortResponseLimitMs, support_wait_plans::Abort, &AbortHandler};
+constexpr SessionStopCommand::Setup ForceAbortSetup = {support_command::ForceAbortSession, "ForceAbortSession",
+                                                       AbortResponseLimitMs, support_wait_plans::Abort,
+                                                       &ForceAbortHandler};
+constexpr SessionStopCommand::Setup EndSetup = {support_command::EndSession, "EndTroubleshoot", EndResponseLimitMs,
+                                                support_wait_plans::EndSession, &SessionEndedHandler};
 
 }  // namespace
 
 SessionStopCommand::SessionStopCommand(TesdkRunner* runner, const Setup& setup, WaitSleeper sleeper)
-    : WaitingSupportCommand(runner, setup.plan, setup.handler, std::move(sleeper)),
+    : WaitingSupportCommand(runner, setup.command, setup.plan, setup.handler, std::move(sleeper)),
       method_(setup.method),
-      responseLimitMs_(setup.responseLimitMs),
-      explained_(setup.explained)
+      responseLimitMs_(setup.responseLimitMs)
 {
 }
 
 ResultCode SessionStopCommand::Execute(const ArgumentTokens&)
 {
     BeginRun();
-    if (const int opened = OpenListeningConnection(); opened != result::Success)
+    if (const ResultCode opened = OpenListeningConnection(); opened != result::Success)
         return opened;
-    const AgentReply reply = AskAgent(*Runner(), BuildRequest("Product.Support", method_), responseLimitMs_);
-    if (const ResultCode asked = reply.Code(); asked != result::Success)
-        return asked;
-    const int32_t code = reply.Answer().error;
-    if (code == 0)
-        return Wait();
-    return ExplainAgentCode(code, explained_);
+    return AskThenWait(BuildRequest(SupportModule, method_), responseLimitMs_);
 }
 
 CommandAbortSession::CommandAbortSession(TesdkRunner* runner, WaitSleeper sleeper)
-    : SessionStopCommand(runner, AbortSetup(), std::move(sleeper))
+    : SessionStopCommand(runner, AbortSetup, std::move(sleeper))
 {
 }
 
 CommandForceAbortSession::CommandForceAbortSession(TesdkRunner* runner, WaitSleeper sleeper)
-    : SessionStopCommand(runner, ForceAbortSetup(), std::move(sleeper))
+    : SessionStopCommand(runner, ForceAbortSetup, std::move(sleeper))
 {
 }
 
 CommandEndSession::CommandEndSession(TesdkRunner* runner, WaitSleeper sleeper)
-    : SessionStopCommand(runner, EndSetup(), std::move(sleeper))
+    : SessionStopCommand(runner, EndSetup, std::move(sleeper))
 {
 }

@@ -4,17 +4,15 @@
 // no arguments (any given are ignored).
 #include "commands/support/waiting_support_command.h"
 
-#include <vector>
-
-// What the three share: send the method, explain the agent's refusal or wait.
+// What the three share: send the method, then wait, or explain the refusal.
 class SessionStopCommand : public WaitingSupportCommand {
 public:
     struct Setup {
+        CommandSet command;
         const char* method;
         uint32_t responseLimitMs;
         SupportWaitPlan plan;
         SupportNotificationHandler handler;
-        std::vector<AgentCodeMessage> explained;
     };
 
     SessionStopCommand(TesdkRunner* runner, const Setup& setup, WaitSleeper sleeper);
@@ -23,7 +21,6 @@ public:
 private:
     const char* method_;
     uint32_t responseLimitMs_;
-    std::vector<AgentCodeMessage> explained_;
 };
 
 class CommandAbortSession : public SessionStopCommand {

@@ -5,7 +5,7 @@
 
 void SleepWaitStep(DWORD milliseconds) { Sleep(milliseconds); }
 
-int WaitForSupportOperation(const SupportWaitPlan& plan, SupportWaitFlags& flags, const WaitSleeper& sleep,
+ResultCode WaitForSupportOperation(const SupportWaitPlan& plan, SupportWaitFlags& flags, const WaitSleeper& sleep,
                             const SupportStatePoll& poll)
 {
     ICommandOutput& output = CommandOutput();

@@ -2,6 +2,8 @@
 // The wait of the waiting support commands: one-second steps until the
 // awaited event has come, a state poll has seen the end, the user has
 // interrupted, or the time limit has passed.
+#include "base/result_codes.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -51,5 +53,5 @@ using SupportStatePoll = std::function<bool(std::wstring_view state)>;
 // plan's time-limit message and returns 1460. `waiting` is lowered again on
 // the way out, so no later event prints. The data's "wait" says how it ended:
 // "completed", "interrupted" or "timedOut".
-int WaitForSupportOperation(const SupportWaitPlan& plan, SupportWaitFlags& flags, const WaitSleeper& sleep,
+ResultCode WaitForSupportOperation(const SupportWaitPlan& plan, SupportWaitFlags& flags, const WaitSleeper& sleep,
                             const SupportStatePoll& poll);

@@ -1,34 +1,16 @@
 #include "commands/support/waiting_support_command.h"
 
 #include "base/result_codes.h"
+#include "commands/support/support_replies.h"
+#include "commands/support/support_state.h"
 #include "console/command_output.h"
-#include "integration/integration_session.h"
 #include "integration/tesdk_runner.h"
 
 #include <utility>
 
-namespace {
-constexpr int32_t AgentNeedsElevation = 288;
-}  // namespace
-
-int ExplainAgentCode(int32_t code, const std::vector<AgentCodeMessage>& known)
-{
-    if (code == AgentNeedsElevation) {
-        Explain(L"Administrative privileges are required!");
-        return result::ElevationRequired;
-    }
-    for (const AgentCodeMessage& entry : known) {
-        if (entry.code == code) {
-            Explain(entry.message);
-            break;
-        }
-    }
-    return code;
-}
-
-WaitingSupportCommand::WaitingSupportCommand(TesdkRunner* runner, const SupportWaitPlan& plan,
+WaitingSupportCommand::WaitingSupportCommand(TesdkRunner* runner, CommandSet command, const SupportWaitPlan& plan,
                                              SupportNotificationHandler handler, WaitSleeper sleeper)
-    : CommandBase(runner), plan_(plan), handler_(handler), sleeper_(std::move(sleeper))
+    : CommandBase(runner), command_(command), plan_(plan), handler_(handler), sleeper_(std::move(sleeper))
 {
 }
 
@@ -47,17 +29,23 @@ void WaitingSupportCommand::OnNotification(std::string_view name, std::string_vi
     handler_(flags_, name, data);
 }
 
-int WaitingSupportCommand::OpenListeningConnection()
+ResultCode WaitingSupportCommand::OpenListeningConnection()
 {
     const std::string path = Runner()->LibraryPath();
     const cv::tesdk::SdkLoadOptions options = Runner()->Options();
-    if (Initialize(path, options) == 0)
+    if (Initialize(path, options) == result::Success)
         return result::Success;
     Explain(L"Failed to initialize integration module.");
     return result::CommandFailed;
 }
 
-int WaitingSupportCommand::Wait()
+ResultCode WaitingSupportCommand::AskThenWait(const IntegrationRequest& request, uint32_t responseLimitMs)
+{
+    const ResultCode asked = SupportReplies.Ask(*Runner(), command_, request, responseLimitMs).result;
+    return asked == result::Success ? Wait() : asked;
+}
+
+ResultCode WaitingSupportCommand::Wait()
 {
     TesdkRunner* runner = Runner();
     return WaitForSupportOperation(plan_, flags_, sleeper_,

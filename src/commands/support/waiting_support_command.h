@@ -3,30 +3,20 @@
 // finish what they asked for. Each is also an agent connection of its own,
 // opened at every run only to hear the module's events; requests go through
 // the shared runner.
+#include "commands/reply_table.h"
 #include "commands/support/support_notifications.h"
 #include "commands/support/support_wait.h"
 #include "console/command.h"
-#include "integration/agent_request.h"
 #include "integration/integration_ex.h"
 #include "boundary/integration_types.h"
 
 #include <cstdint>
-#include <vector>
-
-// An agent code a command explains with a message of its own.
-struct AgentCodeMessage {
-    int32_t code;
-    const wchar_t* message;
-};
-
-// 288 prints "Administrative privileges are required!" and gives 740; a code
-// in `known` prints its message; every code but 288 comes back unchanged.
-int ExplainAgentCode(int32_t code, const std::vector<AgentCodeMessage>& known);
 
 class WaitingSupportCommand : public CommandBase, public cv::tesdk::IntegrationEx {
 public:
-    WaitingSupportCommand(TesdkRunner* runner, const SupportWaitPlan& plan, SupportNotificationHandler handler,
-                          WaitSleeper sleeper);
+    // `command`: its bit in the support family's reply table.
+    WaitingSupportCommand(TesdkRunner* runner, CommandSet command, const SupportWaitPlan& plan,
+                          SupportNotificationHandler handler, WaitSleeper sleeper);
     // Closes the own connection before anything of the command goes away.
     ~WaitingSupportCommand() override;
 
@@ -40,12 +30,17 @@ protected:
     void BeginRun() { flags_.Clear(); }
     // Opens the own connection like the runner's. 0, or 1627 after printing
     // "Failed to initialize integration module.".
-    int OpenListeningConnection();
-    // The plan's wait, polling the support state through the runner.
-    int Wait();
+    ResultCode OpenListeningConnection();
+    // Sends `request` through the runner and, once the module has taken it,
+    // waits; otherwise the result the family's table gives its answer.
+    ResultCode AskThenWait(const IntegrationRequest& request, uint32_t responseLimitMs);
 
 private:
+    // The plan's wait, polling the support state through the runner.
+    ResultCode Wait();
+
     SupportWaitFlags flags_;
+    const CommandSet command_;
     const SupportWaitPlan plan_;
     const SupportNotificationHandler handler_;
     const WaitSleeper sleeper_;

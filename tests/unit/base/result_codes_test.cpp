@@ -1,6 +1,10 @@
+#include "result_code_printer.h"
+
 #include "base/result_codes.h"
 
 #include <gtest/gtest.h>
+
+#include <type_traits>
 
 TEST(ResultCodeMessage, TableAndFallback)
 {
@@ -24,5 +28,21 @@ TEST(ResultCodeMessage, TableAndFallback)
         {INT32_MIN, "-2147483648"},
     };
     for (const auto& [code, message] : cases)
-        EXPECT_EQ(ResultCodeMessage(code), message) << code;
+        EXPECT_EQ(ResultCodeMessage(ResultCode(code)), message) << code;
+}
+
+// A code becomes a number, and a number a code, only when the code says so;
+// an unsigned or wider number goes through a named conversion.
+static_assert(!std::is_convertible_v<int32_t, ResultCode>);
+static_assert(!std::is_convertible_v<ResultCode, int32_t>);
+static_assert(!std::is_constructible_v<ResultCode, uint32_t>);
+static_assert(!std::is_constructible_v<ResultCode, int64_t>);
+static_assert(!std::is_constructible_v<ResultCode, bool>);
+static_assert(std::is_constructible_v<ResultCode, int32_t>);
+
+TEST(ResultCode, UnsignedCodesKeepTheirBitsAndPrintSigned)
+{
+    EXPECT_EQ(ResultCode::FromWindows(0x80004005u), ResultCode(INT32_MIN + 0x4005));
+    EXPECT_EQ(ResultCodeDecimal(ResultCode::FromWindows(0xFFFFFFFFu)), L"-1");
+    EXPECT_EQ(ResultCodeDecimal(result::NoConnection), L"2250");
 }

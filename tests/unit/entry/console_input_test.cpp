@@ -179,7 +179,7 @@ private:
 class CancelRecorder : public ICommand {
 public:
     std::string& GetName(std::string& name) const override { return name = "Recorder"; }
-    ResultCode Execute(const ArgumentTokens&) override { return 0; }
+    ResultCode Execute(const ArgumentTokens&) override { return result::Success; }
     bool Cancel() override
     {
         cancelled = true;

@@ -1,3 +1,5 @@
+#include "result_code_printer.h"
+
 #include "entry/shell.h"
 
 #include "console/console_input.h"
@@ -26,7 +28,7 @@ private:
 
 class FakeCommand : public ICommand {
 public:
-    FakeCommand(std::string name, int result) : name_(std::move(name)), result_(result) {}
+    FakeCommand(std::string name, int32_t result) : name_(std::move(name)), result_(result) {}
     std::string& GetName(std::string& name) const override { return name = name_; }
     ResultCode Execute(const ArgumentTokens& args) override
     {
@@ -41,7 +43,7 @@ public:
 
 private:
     std::string name_;
-    int result_;
+    ResultCode result_;
 };
 
 class ScriptedLines : public LineSource {
@@ -184,7 +186,7 @@ public:
     {
         Show(L"said", "said", "\xC3\xA9 \xFF\x01\"");  // invalid UTF-8 and a control character
         CommandOutput().Text(L"only for people");
-        return 0;
+        return result::Success;
     }
     bool Cancel() override { return false; }
 };
@@ -250,8 +252,8 @@ TEST_F(ShellTest, OneShotJsonFormExitsWithTheResult)
 TEST(OutputForms, AStartThatFailedIsADocumentWithoutACommand)
 {
     CapturedOutput output;
-    JsonForm().StartupFailed(126);
-    TextForm().StartupFailed(126);
+    JsonForm().StartupFailed(ResultCode(126));
+    TextForm().StartupFailed(ResultCode(126));
     const std::vector<Json::Value> documents = Documents(output.Text());
     ASSERT_EQ(documents.size(), 1u);
     EXPECT_TRUE(documents[0]["command"].isNull());

@@ -2,6 +2,7 @@
 // the test executable: the command line it builds, the log lines, the wait
 // and the job that ends a worker that takes too long.
 #include "log_test_support.h"
+#include "result_code_printer.h"
 
 #include "commands/support/command_get_history.h"
 #include "entry/command_run.h"
@@ -52,7 +53,7 @@ protected:
         return messages;
     }
 
-    int Run(CommandGetHistory& command, const ArgumentTokens& args)
+    ResultCode Run(CommandGetHistory& command, const ArgumentTokens& args)
     {
         logging::ScopedBridgeReference log;  // as while the shell runs a command
         return command.Execute(args);
@@ -98,7 +99,7 @@ TEST_F(HistoryCommandTest, ArgumentsBecomeTheWorkersOptions)
     };
     CommandGetHistory command(nullptr);
     for (const auto& c : cases)
-        EXPECT_EQ(Run(command, c.args), 0) << ::testing::PrintToString(c.args);
+        EXPECT_EQ(Run(command, c.args), result::Success) << ::testing::PrintToString(c.args);
 
     std::vector<std::string> expected;
     for (const auto& c : cases) {
@@ -124,7 +125,7 @@ TEST_F(HistoryCommandTest, AWorkerThatFailsFailsTheCommand)
 {
     CommandGetHistory command(nullptr);
     // The worker cannot write into a folder that does not exist (its code 3).
-    EXPECT_EQ(Run(command, {"path=" + WideToUtf8(agent_ / L"no such folder\\h.txt")}), 1627);
+    EXPECT_EQ(Run(command, {"path=" + WideToUtf8(agent_ / L"no such folder\\h.txt")}), result::CommandFailed);
     EXPECT_EQ(Messages("INFO").size(), 2u);
     EXPECT_EQ(Messages("ERROR"), std::vector<std::string>{"Worker failed [exit code = 3]"});
 }
@@ -132,7 +133,7 @@ TEST_F(HistoryCommandTest, AWorkerThatFailsFailsTheCommand)
 TEST_F(HistoryCommandTest, TheCommandsLinesReachTheLogWhileTheShellRunsIt)
 {
     CommandGetHistory command(nullptr);
-    EXPECT_EQ(ExecuteAndReport(command, "Support.GetHistory", {"format=csv"}), 0);
+    EXPECT_EQ(ExecuteAndReport(command, "Support.GetHistory", {"format=csv"}), result::Success);
     EXPECT_EQ(Messages(), (std::vector<std::string>{StartProcessLine(L"--format=csv "), "Worker finished job"}));
     EXPECT_FALSE(logging::BridgeAvailable());
 }
@@ -157,7 +158,7 @@ TEST_F(HistoryCommandTest, AWorkerThatTakesTooLongIsEndedAndTheCommandTimesOut)
     SetEnvironmentVariableW(L"PRODUCT_WORKER_HANG_MS", L"60000");
     CommandGetHistory command(nullptr, 300);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Run(command, {"format=csv"}), 1460);
+    EXPECT_EQ(Run(command, {"format=csv"}), result::ResponseTimeout);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 
     EXPECT_EQ(Messages("INFO"), std::vector<std::string>{StartProcessLine(L"--format=csv ")});

@@ -2,6 +2,7 @@
 // a library that calls back late with a registration that has ended (the
 // instance before a reload, or one unregistered) reaches nothing.
 #include "connection_requests.h"
+#include "result_code_printer.h"
 
 #include "base/text_conversion.h"
 #include "base/unique_resource.h"
@@ -44,7 +45,7 @@ protected:
     // Connects once more; the index of the registration that made.
     int Connect(Recording& connection)
     {
-        EXPECT_EQ(connection.Initialize(WideToUtf8(BesideTest(L"replaying_agent.dll")), Signed()), 0u);
+        EXPECT_EQ(connection.Initialize(WideToUtf8(BesideTest(L"replaying_agent.dll")), Signed()), result::Success);
         return registrations_() - 1;
     }
 

@@ -2,6 +2,7 @@
 #include "agent_fixture.h"
 #include "captured_output.h"
 #include "connection_requests.h"
+#include "result_code_printer.h"
 
 #include "commands/product/product_status.h"
 #include "integration/integration_ex.h"
@@ -27,7 +28,7 @@ struct InitializeCase {
     const char* name;
     std::string path;   // empty: the stand-in
     std::string script;
-    uint32_t expected;
+    int32_t expected;
 };
 
 class InitializeResultTest : public ConnectionTest, public testing::WithParamInterface<InitializeCase> {};
@@ -38,11 +39,11 @@ TEST_P(InitializeResultTest, ReturnsTheCause)
         agent.SetScript(GetParam().script);
     Integration connection;
     const std::string path = GetParam().path.empty() ? AgentFixture::LibraryPath() : GetParam().path;
-    EXPECT_EQ(connection.Initialize(path, Signed()), GetParam().expected);
+    EXPECT_EQ(connection.Initialize(path, Signed()), ResultCode(GetParam().expected));
     // Without an instance nothing reaches the library.
     std::string response;
     if (GetParam().expected != 0) {
-        EXPECT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), 2250u);
+        EXPECT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), result::NoConnection);
     }
 }
 
@@ -60,14 +61,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ConnectionTest, EmptyPathIsNotFound)
 {
     Integration connection;
-    EXPECT_EQ(connection.Initialize("", Signed()), 2u);
+    EXPECT_EQ(connection.Initialize("", Signed()), ResultCode(2));
 }
 
 TEST_F(ConnectionTest, SecondInitializeReloads)
 {
     Integration connection;
-    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), 0u);
-    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), 0u);
+    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), result::Success);
+    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), result::Success);
     connection.Uninitialize();
     std::vector<std::string> events;
     for (const auto& entry : agent.LogEntries())
@@ -80,12 +81,12 @@ TEST_F(ConnectionTest, RequestReturnsTheLibrarysTextAndResult)
 {
     agent.SetScript(R"({"answers": {"Product/GetStatus": [{"output": {"v": 1}}, {"status": 1460}]}})");
     Integration connection;
-    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), 0u);
+    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), result::Success);
     std::string response = "untouched";
-    ASSERT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), 0u);
+    ASSERT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), result::Success);
     EXPECT_NE(response.find("\"v\":1"), std::string::npos) << response;
     std::string second = "untouched";
-    EXPECT_EQ(connection.RequestUnderLock(GetStatusRequest, second, 5000), 1460u);
+    EXPECT_EQ(connection.RequestUnderLock(GetStatusRequest, second, 5000), result::ResponseTimeout);
     EXPECT_EQ(second, "untouched");
 }
 
@@ -106,9 +107,9 @@ TEST_P(ReloadTest, ReloadsOncePerRequest)
         {"name": "Tesdk.UpdateFinished", "data": ")") + GetParam().firstData + R"("},
         {"name": "Tesdk.UpdateFinished", "data": ")" + GetParam().secondData + R"("}]}}})");
     IntegrationEx connection;
-    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), 0u);
+    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), result::Success);
     std::string response;
-    ASSERT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), 0u);
+    ASSERT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), result::Success);
     ASSERT_TRUE(agent.WaitForEntries("notification", 2));
     ASSERT_TRUE(agent.WaitForEntries("instance_created", 1 + GetParam().reloads));
     Sleep(300);  // time for a reload that should not happen
@@ -128,9 +129,9 @@ TEST_F(ConnectionTest, OtherEventsDoNotReload)
         {"name": "Tesdk.UpdateFinishedX", "data": "reloadRequired"},
         {"name": "tesdk.updatefinished", "data": "reloadRequired"}]}}})");
     IntegrationEx connection;
-    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), 0u);
+    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), result::Success);
     std::string response;
-    ASSERT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), 0u);
+    ASSERT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), result::Success);
     ASSERT_TRUE(agent.WaitForEntries("notification", 2));
     Sleep(300);
     EXPECT_EQ(agent.LogEntries("instance_created").size(), 1u);
@@ -139,12 +140,12 @@ TEST_F(ConnectionTest, OtherEventsDoNotReload)
 TEST_F(ConnectionTest, RequestAfterShutdownNeverReachesTheLibrary)
 {
     IntegrationEx connection;
-    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), 0u);
+    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), result::Success);
     connection.Shutdown();
     connection.Shutdown();  // twice is harmless
     std::string response;
-    EXPECT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), 2250u);
-    EXPECT_EQ(connection.PostUnderLock(GetStatusRequest, "id"), 2250u);
+    EXPECT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), result::NoConnection);
+    EXPECT_EQ(connection.PostUnderLock(GetStatusRequest, "id"), result::NoConnection);
     EXPECT_TRUE(agent.LogEntries("request").empty());
     EXPECT_TRUE(agent.LogEntries("post").empty());
 }
@@ -153,7 +154,7 @@ TEST_F(ConnectionTest, ShutdownFromTwoThreadsAtOnce)
 {
     for (int round = 0; round < 20; ++round) {
         IntegrationEx connection;
-        ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), 0u);
+        ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), result::Success);
         std::thread other([&] { connection.Shutdown(); });
         connection.Shutdown();
         other.join();
@@ -177,7 +178,7 @@ TEST_F(ConnectionTest, RequestsReloadsAndCallbacksTogether)
         }
         std::atomic<int> seen{0};
     } connection;
-    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), 0u);
+    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), Signed()), result::Success);
 
     std::atomic<bool> stop{false};
     std::atomic<int> answered{0}, refused{0};
@@ -186,13 +187,13 @@ TEST_F(ConnectionTest, RequestsReloadsAndCallbacksTogether)
         workers.emplace_back([&] {
             while (!stop) {
                 std::string response;
-                const uint32_t status = connection.RequestUnderLock(GetStatusRequest, response, 5000);
-                if (status == 0 && response.find("GetStatus") != std::string::npos)
+                const ResultCode status = connection.RequestUnderLock(GetStatusRequest, response, 5000);
+                if (status == result::Success && response.find("GetStatus") != std::string::npos)
                     ++answered;
-                else if (status == 2250)
+                else if (status == result::NoConnection)
                     ++refused;
                 else
-                    ADD_FAILURE() << "status " << status;
+                    ADD_FAILURE() << "status " << testing::PrintToString(status);
             }
         });
     }
@@ -217,10 +218,10 @@ TEST_F(ConnectionTest, DefaultCancelWaitsForTheRequestInFlight)
     agent.SetScript(R"({"answers": {"Product/GetStatus": {"output": {"Locations": {"Product": {"Version": "9"}}},
                                                         "delay_ms": 1000}}})");
     TesdkRunner runner;
-    ASSERT_EQ(runner.Initialize(AgentFixture::LibraryPath(), Signed()), 0u);
+    ASSERT_EQ(runner.Initialize(AgentFixture::LibraryPath(), Signed()), result::Success);
     CommandGetVersion command(&runner);
 
-    int result = -1;
+    ResultCode result{-1};
     std::wstring output;
     std::thread execute([&] {
         CapturedOutput captured;
@@ -232,12 +233,12 @@ TEST_F(ConnectionTest, DefaultCancelWaitsForTheRequestInFlight)
     EXPECT_FALSE(command.Cancel());
     EXPECT_GE(GetTickCount64() - cancelled, 500u) << "the stop did not wait for the agent's answer";
     execute.join();
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(result, result::Success);
     EXPECT_EQ(output, L"9");
 
     std::string response;
-    EXPECT_EQ(runner.RequestUnderLock(GetStatusRequest, response, 5000), 2250u);
-    EXPECT_EQ(command.Execute({"product"}), 2250);
+    EXPECT_EQ(runner.RequestUnderLock(GetStatusRequest, response, 5000), result::NoConnection);
+    EXPECT_EQ(command.Execute({"product"}), result::NoConnection);
     EXPECT_EQ(agent.LogEntries("request").size(), 1u);
 }
 

@@ -3,6 +3,7 @@
 // an instance, one whose UnregisterCallbacks does not wait for a callback that
 // is running.
 #include "connection_requests.h"
+#include "result_code_printer.h"
 
 #include "base/unique_resource.h"
 #include "integration/integration_ex.h"
@@ -77,10 +78,10 @@ TEST_F(RefusedInstanceTest, ARefusalLeavesNoInstanceWhateverTheLibraryWrote)
     Grant(0);
     {
         Integration connection;
-        EXPECT_EQ(connection.Initialize(Library(), Signed()), 1359u);
+        EXPECT_EQ(connection.Initialize(Library(), Signed()), ResultCode(1359));
         std::string response;
-        EXPECT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), 2250u);
-        EXPECT_EQ(connection.PostUnderLock(GetStatusRequest, "id"), 2250u);
+        EXPECT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), result::NoConnection);
+        EXPECT_EQ(connection.PostUnderLock(GetStatusRequest, "id"), result::NoConnection);
         connection.Uninitialize();
     }
     EXPECT_EQ(Calls(), std::vector<std::string>{"refused"});
@@ -91,14 +92,14 @@ TEST_F(RefusedInstanceTest, ARefusedReloadLeavesNoInstance)
     Grant(1);
     {
         IntegrationEx connection;
-        ASSERT_EQ(connection.Initialize(Library(), Signed()), 0u);
+        ASSERT_EQ(connection.Initialize(Library(), Signed()), result::Success);
         std::string response;
         // The answer comes with an update event asking for a reload.
-        ASSERT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), 0u);
+        ASSERT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), result::Success);
         ASSERT_TRUE(WaitForCall("refused"));
         // The reload holds the lock until it is done, so these come after it.
-        EXPECT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), 2250u);
-        EXPECT_EQ(connection.PostUnderLock(GetStatusRequest, "id"), 2250u);
+        EXPECT_EQ(connection.RequestUnderLock(GetStatusRequest, response, 5000), result::NoConnection);
+        EXPECT_EQ(connection.PostUnderLock(GetStatusRequest, "id"), result::NoConnection);
         connection.Shutdown();
     }
     EXPECT_EQ(Calls(), (std::vector<std::string>{"granted", "request", "released", "refused"}));
@@ -196,7 +197,7 @@ TEST_F(LateCallbackTest, ShutdownWaitsForTheReloadHandler)
     configure_("Tesdk.UpdateFinished", data.c_str(), "", "");
     for (int round = 0; round < 40; ++round) {
         Watched<IntegrationEx> connection;
-        ASSERT_EQ(connection.Initialize(Library(), Signed()), 0u);
+        ASSERT_EQ(connection.Initialize(Library(), Signed()), result::Success);
         Sleep(round % 4);
         connection.Shutdown();
         ASSERT_EQ(connection.inside.load(), 0) << "round " << round;
@@ -222,7 +223,7 @@ TEST_F(LateArrivalTest, ShutdownWaitsForTheReceiversHandlers)
 {
     for (int round = 0; round < 30; ++round) {
         Watched<IntegrationNotificationReceiver> receiver;
-        ASSERT_EQ(receiver.Initialize(Library(), Signed()), 0u);
+        ASSERT_EQ(receiver.Initialize(Library(), Signed()), result::Success);
         ASSERT_EQ(WaitForMultipleObjects(2, receiver.ArrivalEvents(), TRUE, 10000), WAIT_OBJECT_0);
         receiver.Shutdown();
         ASSERT_EQ(receiver.inside.load(), 0) << "round " << round;
@@ -241,7 +242,7 @@ TEST_F(LateArrivalTest, DestroyingTheReceiverWaitsForItsHandlers)
     static Storage storage[Rounds];
     for (int round = 0; round < Rounds; ++round) {
         auto* receiver = new (storage[round].bytes) IntegrationNotificationReceiver();
-        ASSERT_EQ(receiver->Initialize(Library(), Signed()), 0u);
+        ASSERT_EQ(receiver->Initialize(Library(), Signed()), result::Success);
         Sleep(round % 5);
         receiver->~IntegrationNotificationReceiver();
         ReusedHandleDetector detector;

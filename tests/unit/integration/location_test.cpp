@@ -1,5 +1,7 @@
 // Locating the agent library through the uninstall registration. These tests
 // change the prefix's registry, so they run alone (resource lock "registry").
+#include "result_code_printer.h"
+
 #include "integration/notification_receiver.h"
 #include "integration/tesdk_runner.h"
 
@@ -74,21 +76,21 @@ TEST_F(LocationTest, ReceiverStartWithAnUnloadableLibraryKeepsTheIdentifiers)
 {
     IntegrationNotificationReceiver receiver;
     // Without a registration the stand-in beside this program is found by name.
-    ASSERT_EQ(receiver.Start("first", cv::StringW(L"task-1")), 0u);
+    ASSERT_EQ(receiver.Start("first", cv::StringW(L"task-1")), result::Success);
     SetInstallLocation(L"Z:\\nowhere");
-    EXPECT_EQ(receiver.Start("second", cv::StringW(L"task-2")), 126u);
+    EXPECT_EQ(receiver.Start("second", cv::StringW(L"task-2")), ResultCode(126));
 
-    receiver.OnResponse("second", 0, "{}");
+    receiver.OnResponse("second", result::Success, "{}");
     receiver.OnNotification("FileScan.OnDemand.ScanLog.Policy", R"({"taskid": "task-2"})");
     EXPECT_EQ(WaitForSingleObject(receiver.ArrivalEvents()[IntegrationNotificationReceiver::ResponseArrived], 0),
               static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_EQ(WaitForSingleObject(receiver.ArrivalEvents()[IntegrationNotificationReceiver::PolicyArrived], 0),
               static_cast<DWORD>(WAIT_TIMEOUT));
 
-    receiver.OnResponse("first", 7, "{}");
+    receiver.OnResponse("first", ResultCode(7), "{}");
     receiver.OnNotification("FileScan.OnDemand.ScanLog.Policy", R"({"taskid": "task-1"})");
     EXPECT_EQ(WaitForMultipleObjects(2, receiver.ArrivalEvents(), TRUE, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(receiver.ResponseResult(), 7u);
+    EXPECT_EQ(receiver.ResponseResult(), ResultCode(7));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Request and response documents, method look-up and the notification
 // receiver's matching rules.
 #include "agent_fixture.h"
+#include "result_code_printer.h"
 
 #include "integration/integration_session.h"
 #include "integration/notification_receiver.h"
@@ -12,11 +13,9 @@ namespace {
 
 TEST(RequestDocument, CarriesModulesAndMethodsInOrder)
 {
-    IntegrationRequest request = BuildRequest("Update", "IsInstallerRunning");
-    RequestMethod second;
-    second.name = cv::StringW(L"IsDownloaderRunning");
-    second.params["flag"] = true;
-    request.modules.front().methods.push_back(second);
+    Json::Value flag(Json::objectValue);
+    flag["flag"] = true;
+    const IntegrationRequest request = BuildRequest("Update", {{"IsInstallerRunning"}, {"IsDownloaderRunning", flag}});
 
     Json::Value document;
     ASSERT_TRUE(ParseJsonDocument(WriteRequestDocument(request), document));
@@ -29,10 +28,21 @@ TEST(RequestDocument, CarriesModulesAndMethodsInOrder)
     EXPECT_EQ(document, expected);
 }
 
+TEST(RequestDocument, NamesTravelAsTheyWereWritten)
+{
+    // UTF-8 names go out byte for byte, with no conversion on the way.
+    const IntegrationRequest request = BuildRequest("Modul.\xC3\x84", "Z\xC3\xA4hlen");
+    Json::Value document;
+    ASSERT_TRUE(ParseJsonDocument(WriteRequestDocument(request), document));
+    ASSERT_TRUE(document["data"].isMember("Modul.\xC3\x84"));
+    EXPECT_EQ(document["data"]["Modul.\xC3\x84"][0]["@name"].asString(), "Z\xC3\xA4hlen");
+    EXPECT_EQ(document["data"]["Modul.\xC3\x84"][0]["input"], Json::Value(Json::objectValue));
+}
+
 struct ParseCase {
     const char* name;
     const char* text;
-    std::vector<std::pair<std::wstring, size_t>> modules;  // name, result count
+    std::vector<std::pair<std::string, size_t>> modules;  // name, result count
 };
 
 class ParseResponseTest : public testing::TestWithParam<ParseCase> {};
@@ -40,19 +50,19 @@ class ParseResponseTest : public testing::TestWithParam<ParseCase> {};
 TEST_P(ParseResponseTest, KeepsWholeModulesOrNothing)
 {
     const IntegrationResponse response = ParseResponse(GetParam().text);
-    EXPECT_EQ(response.type.view(), L"tesdk");
-    std::vector<std::pair<std::wstring, size_t>> modules;
+    EXPECT_EQ(response.type.view(), "tesdk");
+    std::vector<std::pair<std::string, size_t>> modules;
     for (const auto& module : response.modules)
-        modules.emplace_back(std::wstring(module.name.view()), module.results.size());
+        modules.emplace_back(std::string(module.name.view()), module.results.size());
     EXPECT_EQ(modules, GetParam().modules);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Documents, ParseResponseTest,
     testing::Values(
-        ParseCase{"one_module", R"({"response":{"data":{"M":[{"@name":"a","error":0}]}}})", {{L"M", 1}}},
+        ParseCase{"one_module", R"({"response":{"data":{"M":[{"@name":"a","error":0}]}}})", {{"M", 1}}},
         ParseCase{"empty_data", R"({"response":{"data":{}}})", {}},
-        ParseCase{"empty_method_list", R"({"response":{"data":{"M":[]}}})", {{L"M", 0}}},
+        ParseCase{"empty_method_list", R"({"response":{"data":{"M":[]}}})", {{"M", 0}}},
         ParseCase{"result_without_error_empties_all",
                   R"({"response":{"data":{"A":[{"@name":"a","error":0}],"B":[{"@name":"b"}]}}})", {}},
         ParseCase{"error_as_text_empties_all", R"({"response":{"data":{"M":[{"@name":"a","error":"0"}]}}})", {}},
@@ -64,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"not_json", "{ nope", {}},
         ParseCase{"empty_text", "", {}},
         ParseCase{"comments_allowed", "// agent\n{\"response\":{\"data\":{\"M\":[{\"@name\":1,\"error\":0}]}}}",
-                  {{L"M", 1}}}),
+                  {{"M", 1}}}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ParseResponse, ReadsNamesErrorsAndOutputs)
@@ -77,17 +87,17 @@ TEST(ParseResponse, ReadsNamesErrorsAndOutputs)
     const auto& results = response.modules[0].results;
     ASSERT_EQ(results.size(), 3u);
     EXPECT_TRUE(results[0].output.isNull());
-    EXPECT_EQ(results[1].name.view(), L"7");
-    EXPECT_EQ(results[1].error, -1);
+    EXPECT_EQ(results[1].name.view(), "7");
+    EXPECT_EQ(results[1].error, ResultCode(-1));
     EXPECT_EQ(results[1].output["x"].asInt(), 1);
 
     // A null output is still found; the first of two equal names wins.
-    const ResponseMethod* found = FindMethod(response, L"M", L"a");
+    const ResponseMethod* found = FindMethod(response, "M", "a");
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(found, &results[0]);
-    EXPECT_EQ(FindMethod(response, L"m", L"a"), nullptr);  // case-sensitive
-    EXPECT_EQ(FindMethod(response, L"M", L"A"), nullptr);
-    EXPECT_EQ(FindMethod(response, L"M", L"b"), nullptr);
+    EXPECT_EQ(FindMethod(response, "m", "a"), nullptr);  // case-sensitive
+    EXPECT_EQ(FindMethod(response, "M", "A"), nullptr);
+    EXPECT_EQ(FindMethod(response, "M", "b"), nullptr);
 }
 
 TEST(SendThroughAStoppedConnection, NeverReachesTheLibrary)
@@ -96,21 +106,20 @@ TEST(SendThroughAStoppedConnection, NeverReachesTheLibrary)
     cv::tesdk::IntegrationEx connection;
     cv::tesdk::SdkLoadOptions options;
     options.requireSignedLibrary = true;
-    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), options), 0u);
+    ASSERT_EQ(connection.Initialize(AgentFixture::LibraryPath(), options), result::Success);
     connection.Shutdown();
     IntegrationResponse response;
     response.modules.emplace_back();
-    EXPECT_EQ(Send(connection, BuildRequest("Product", "GetStatus"), response, 5000), 2250u);
+    EXPECT_EQ(Send(connection, BuildRequest("Product", "GetStatus"), response, 5000), result::NoConnection);
     EXPECT_EQ(response.modules.size(), 1u);  // left untouched
-    EXPECT_EQ(PostRequest(connection, BuildRequest("FileScan.OnDemand", "RunScanTask"), "id"), 2250u);
-    EXPECT_FALSE(IsSupportState(connection, L"idle"));
+    EXPECT_EQ(PostRequest(connection, BuildRequest("FileScan.OnDemand", "RunScanTask"), "id"), result::NoConnection);
     EXPECT_TRUE(agent.LogEntries("request").empty());
 }
 
 // The receiver, fed directly through its callback slots.
 class ReceiverTest : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(receiver.Start("req-1", cv::StringW(L"Task-1")), 0u); }
+    void SetUp() override { ASSERT_EQ(receiver.Start("req-1", cv::StringW(L"Task-1")), result::Success); }
 
     bool IsSet(int which) const { return WaitForSingleObject(receiver.ArrivalEvents()[which], 0) == WAIT_OBJECT_0; }
 
@@ -141,19 +150,19 @@ TEST_F(ReceiverTest, MatchesThePolicyEventByTaskIdentifier)
 TEST_F(ReceiverTest, NumericTaskIdentifierMatchesItsDecimalText)
 {
     IntegrationNotificationReceiver numeric;
-    ASSERT_EQ(numeric.Start("r", cv::StringW(L"42")), 0u);
+    ASSERT_EQ(numeric.Start("r", cv::StringW(L"42")), result::Success);
     numeric.OnNotification("FileScan.OnDemand.ScanLog.Policy", R"({"taskid":42})");
     EXPECT_EQ(WaitForSingleObject(numeric.ArrivalEvents()[0], 0), WAIT_OBJECT_0);
 }
 
 TEST_F(ReceiverTest, AResponseAloneLeavesAWaitForBothWaiting)
 {
-    receiver.OnResponse("req-2", 0, "other");
-    receiver.OnResponse("req-10", 0, "other");
+    receiver.OnResponse("req-2", result::Success, "other");
+    receiver.OnResponse("req-10", result::Success, "other");
     EXPECT_FALSE(IsSet(IntegrationNotificationReceiver::ResponseArrived));
-    receiver.OnResponse("req-1", 1359, "answer");
+    receiver.OnResponse("req-1", ResultCode(1359), "answer");
     EXPECT_TRUE(IsSet(IntegrationNotificationReceiver::ResponseArrived));
-    EXPECT_EQ(receiver.ResponseResult(), 1359u);
+    EXPECT_EQ(receiver.ResponseResult(), ResultCode(1359));
     EXPECT_EQ(receiver.ResponseText(), "answer");
     EXPECT_EQ(WaitForMultipleObjects(2, receiver.ArrivalEvents(), TRUE, 50), static_cast<DWORD>(WAIT_TIMEOUT));
 
@@ -169,16 +178,17 @@ TEST_F(ReceiverTest, ArrivalsThroughTheLibraryReachTheReceiver)
                            "data": {"taskid": "${input:customScanTask/taskId}"}, "delay_ms": 100}]}}})");
     // A fresh connection picks up the script.
     receiver.Shutdown();
-    ASSERT_EQ(receiver.Start("req-1", cv::StringW(L"Task-1")), 0u);
+    ASSERT_EQ(receiver.Start("req-1", cv::StringW(L"Task-1")), result::Success);
     cv::tesdk::IntegrationEx sender;
     cv::tesdk::SdkLoadOptions options;
-    ASSERT_EQ(sender.Initialize(AgentFixture::LibraryPath(), options), 0u);
-    IntegrationRequest request = BuildRequest("FileScan.OnDemand", "RunScanTask");
-    request.modules[0].methods[0].params["customScanTask"]["taskId"] = "Task-1";
-    ASSERT_EQ(PostRequest(sender, request, "req-1"), 0u);
+    ASSERT_EQ(sender.Initialize(AgentFixture::LibraryPath(), options), result::Success);
+    Json::Value params;
+    params["customScanTask"]["taskId"] = "Task-1";
+    const IntegrationRequest request = BuildRequest("FileScan.OnDemand", "RunScanTask", params);
+    ASSERT_EQ(PostRequest(sender, request, "req-1"), result::Success);
     ASSERT_EQ(WaitForMultipleObjects(2, receiver.ArrivalEvents(), TRUE, 10000), WAIT_OBJECT_0);
     const IntegrationResponse response = ParseResponse(receiver.ResponseText());
-    EXPECT_NE(FindMethod(response, L"FileScan.OnDemand", L"RunScanTask"), nullptr);
+    EXPECT_NE(FindMethod(response, "FileScan.OnDemand", "RunScanTask"), nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "json/json_composed_serializer.h"
 
 #include "json_test_support.h"
+#include "result_code_printer.h"
 
 #include <gtest/gtest.h>
 
@@ -328,13 +329,13 @@ TEST_F(SerializerTest, MethodResultsOfAResponseModule)
     std::vector<ResponseMethod> results;
     ASSERT_TRUE(JsonComposedSerializer::LoadList(&data, "Product.Support", results));
     ASSERT_EQ(results.size(), 3u);
-    EXPECT_EQ(results[0].name, L"GetState");
-    EXPECT_EQ(results[0].error, 0);
+    EXPECT_EQ(results[0].name, "GetState");
+    EXPECT_EQ(results[0].error, result::Success);
     EXPECT_EQ(Text(results[0].output), R"({"state":"idle"})");
-    EXPECT_EQ(results[1].name, L"7");
-    EXPECT_EQ(results[1].error, -1);
+    EXPECT_EQ(results[1].name, "7");
+    EXPECT_EQ(results[1].error, ResultCode(-1));
     EXPECT_TRUE(results[1].output.isNull());
-    EXPECT_EQ(results[2].error, -2);
+    EXPECT_EQ(results[2].error, ResultCode(-2));
     EXPECT_TRUE(results[2].output.isNull());
 
     cv::StringW state;
@@ -356,8 +357,8 @@ TEST_F(SerializerTest, MethodResultWithoutErrorEmptiesTheModule)
 TEST_F(SerializerTest, WritesTheMethodCallList)
 {
     std::vector<RequestMethod> calls(2);
-    calls[0].name = L"GetState";
-    calls[1].name = L"RunScanTask";
+    calls[0].name = "GetState";
+    calls[1].name = "RunScanTask";
     SetUtf8String(calls[1].params, "taskId", "t\u00e9");
     SetBool(calls[1].params, "options/deep", true);
 

@@ -349,7 +349,7 @@ TEST_F(RandomInputTest, LookupsAndLoadersStayConsistent)
             }
 
             std::vector<RequestMethod> calls(1 + Pick(2));
-            calls[0].name = L"M";
+            calls[0].name = "M";
             Json::Value written = document;
             if (JsonComposedSerializer::WriteMethodCalls(&written, path, calls)) {
                 EXPECT_TRUE(valid);

@@ -1,3 +1,5 @@
+#include "result_code_printer.h"
+
 #include "integration/agent_request.h"
 #include "integration/integration_session.h"
 
@@ -5,7 +7,7 @@
 
 namespace {
 
-MethodAnswer Answered(int32_t error)
+MethodAnswer Answered(ResultCode error)
 {
     MethodAnswer answer;
     answer.answered = true;
@@ -19,37 +21,40 @@ TEST(AgentReply, CodesOfTheUsualReading)
 {
     struct Case {
         const char* what;
-        int32_t status;
+        ResultCode status;
         std::vector<MethodAnswer> methods;
-        int32_t code;
-        int32_t methodCode;
+        ResultCode methodCode;
+        size_t failed;  // once the send succeeded
     };
+    const ResultCode ok = result::Success, failed = result::CommandFailed, busy{-1056}, four{4};
+    const ResultCode large = ResultCode::FromWindows(0x80004005u);
+    const size_t all = AgentReply::AllAnswered;
     const Case cases[] = {
-        {"answered", 0, {Answered(0)}, 0, 0},
-        {"the method's own code", 0, {Answered(-1056)}, 0, -1056},
-        {"the send failed", 1460, {}, 1460, 1460},
-        {"a send failure the library hands out as a large unsigned", ResultCode::FromWindows(0x80004005u), {},
-         static_cast<int32_t>(0x80004005u), static_cast<int32_t>(0x80004005u)},
-        {"the answer lacks the method", 0, {MethodAnswer{}}, 1627, 1627},
-        {"the answer lacks the second method", 0, {Answered(4), MethodAnswer{}}, 1627, 1627},
-        {"two methods answered", 0, {Answered(4), Answered(0)}, 0, 4},
-        {"no method at all", 0, {}, 1627, 1627},
+        {"answered", ok, {Answered(ok)}, ok, all},
+        {"the method's own code", ok, {Answered(busy)}, busy, 0},
+        {"the send failed", result::ResponseTimeout, {}, result::ResponseTimeout, 0},
+        {"a send failure the library hands out as a large unsigned", large, {}, large, 0},
+        {"the answer lacks the method", ok, {MethodAnswer{}}, failed, 0},
+        {"a missing answer comes before a code", ok, {Answered(four), MethodAnswer{}}, failed, 1},
+        {"the first method's code", ok, {Answered(four), Answered(ok)}, four, 0},
+        {"the second method's code", ok, {Answered(ok), Answered(busy)}, busy, 1},
+        {"the first of two codes", ok, {Answered(busy), Answered(four)}, busy, 0},
+        {"no method at all", ok, {}, failed, 0},
     };
     for (const Case& c : cases) {
         AgentReply reply;
         reply.status = c.status;
         reply.methods = c.methods;
-        EXPECT_EQ(reply.Code(), c.code) << c.what;
         EXPECT_EQ(reply.MethodCode(), c.methodCode) << c.what;
+        if (c.status == ok) {
+            EXPECT_EQ(reply.FailedMethod(), c.failed) << c.what;
+        }
     }
 }
 
 TEST(AgentReply, ReadsEachMethodOfTheRequestUnderItsOwnNames)
 {
-    IntegrationRequest request = BuildRequest("Scan.Module", "First");
-    RequestMethod second;
-    second.name = cv::StringW(L"Second");
-    request.modules.front().methods.push_back(second);
+    const IntegrationRequest request = BuildRequest("Scan.Module", {{"First"}, {"Second"}});
 
     // The second method's answer comes first and an unasked one is ignored.
     const AgentReply reply = ReadAgentReply(request, ParseResponse(R"({"response":{"data":{
@@ -59,12 +64,12 @@ TEST(AgentReply, ReadsEachMethodOfTheRequestUnderItsOwnNames)
     EXPECT_TRUE(reply.methods[0].answered);
     EXPECT_EQ(reply.methods[0].output["n"], 1);
     EXPECT_TRUE(reply.methods[1].answered);
-    EXPECT_EQ(reply.methods[1].error, 4);
-    EXPECT_EQ(reply.MethodCode(), 0);
+    EXPECT_EQ(reply.methods[1].error, ResultCode(4));
+    EXPECT_EQ(reply.MethodCode(), ResultCode(4));  // the asked method's own code, not the unasked one's
 
     const AgentReply missing = ReadAgentReply(request, ParseResponse(R"({"response":{"data":{
         "Scan.Module":[{"@name":"First","error":0}]}}})"));
     ASSERT_EQ(missing.methods.size(), 2u);
     EXPECT_FALSE(missing.methods[1].answered);
-    EXPECT_EQ(missing.Code(), 1627);
+    EXPECT_EQ(missing.MethodCode(), result::CommandFailed);
 }

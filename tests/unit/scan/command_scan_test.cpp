@@ -2,6 +2,7 @@
 // are scripted, so no test waits out the real one-second steps.
 #include "agent_fixture.h"
 #include "captured_output.h"
+#include "result_code_printer.h"
 
 #include "commands/scan/command_scan.h"
 #include "integration/tesdk_runner.h"
@@ -54,7 +55,7 @@ protected:
         agent.SetScript(script);
         cv::tesdk::SdkLoadOptions options;
         options.requireSignedLibrary = true;
-        ASSERT_EQ(runner.Initialize(AgentFixture::LibraryPath(), options), 0u);
+        ASSERT_EQ(runner.Initialize(AgentFixture::LibraryPath(), options), result::Success);
     }
 
     // The first `timeouts` waits time out at once; later ones really wait.
@@ -73,7 +74,8 @@ protected:
     RunOutcome Run(CommandScan& command, const ArgumentTokens& args)
     {
         CapturedOutput captured;
-        const int code = command.Execute(args);
+        // As a number, so the tables of cases read like the codes they expect.
+        const int32_t code = static_cast<int32_t>(command.Execute(args));
         return {code, captured.Text()};
     }
 

@@ -3,16 +3,19 @@
 // of a few real milliseconds, so scripted events still arrive in time.
 #include "agent_fixture.h"
 #include "captured_output.h"
+#include "result_code_printer.h"
 
 #include "commands/support/session_queries.h"
 #include "commands/support/session_start_commands.h"
 #include "commands/support/session_stop_commands.h"
+#include "commands/support/support_state.h"
 #include "integration/tesdk_runner.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -57,7 +60,7 @@ protected:
         agent.SetScript("{\"answers\": {" + answers + "}" + extra + "}");
         cv::tesdk::SdkLoadOptions options;
         options.requireSignedLibrary = true;
-        ASSERT_EQ(runner.Initialize(AgentFixture::LibraryPath(), options), 0u);
+        ASSERT_EQ(runner.Initialize(AgentFixture::LibraryPath(), options), result::Success);
     }
 
     // Sleeps a few real milliseconds per step, so the stand-in's events come
@@ -77,7 +80,8 @@ protected:
     RunOutcome Run(ICommand& command, const ArgumentTokens& args)
     {
         CapturedOutput captured;
-        const int code = command.Execute(args);
+        // As a number, so the tables of cases read like the codes they expect.
+        const int32_t code = static_cast<int32_t>(command.Execute(args));
         return {code, captured.Text()};
     }
 
@@ -359,7 +363,7 @@ TEST_F(SupportCommandTest, ListeningConnectionReadsTheRunnersOptionsUnderItsLock
     } lockable;
     cv::tesdk::SdkLoadOptions options;
     options.requireSignedLibrary = true;
-    ASSERT_EQ(lockable.Initialize(AgentFixture::LibraryPath(), options), 0u);
+    ASSERT_EQ(lockable.Initialize(AgentFixture::LibraryPath(), options), result::Success);
     CommandAbortSession command(&lockable, Sleeper(0));
 
     RunOutcome outcome{};
@@ -440,7 +444,7 @@ TEST_F(SupportCommandTest, StopCommandsSendTheirMethodAndExplainRefusals)
         agent.SetScript(std::string("{\"answers\": {\"Product.Support/") + stop.method + "\": [" + answers + "]}}");
         TesdkRunner stopRunner;
         cv::tesdk::SdkLoadOptions options;
-        ASSERT_EQ(stopRunner.Initialize(AgentFixture::LibraryPath(), options), 0u);
+        ASSERT_EQ(stopRunner.Initialize(AgentFixture::LibraryPath(), options), result::Success);
         const auto command = stop.make(&stopRunner, Sleeper(0));
         std::string name;
         EXPECT_EQ(command->GetName(name), stop.command);
@@ -483,7 +487,7 @@ TEST_F(SupportCommandTest, StopCommandsEndOnTheirSessionEndedEvent)
                                                   ended(run.status)})) +
                         "}}");
         TesdkRunner stopRunner;
-        ASSERT_EQ(stopRunner.Initialize(AgentFixture::LibraryPath(), {}), 0u);
+        ASSERT_EQ(stopRunner.Initialize(AgentFixture::LibraryPath(), {}), result::Success);
         const auto command = stop.make(&stopRunner, Sleeper());
         const RunOutcome outcome = Run(*command, {});
         EXPECT_EQ(outcome.code, 0);
@@ -509,7 +513,7 @@ TEST_F(SupportCommandTest, StopCommandsPollForIdle)
         agent.SetScript(std::string("{\"answers\": {\"Product.Support/") + stop.method + "\": " + Answer(0) +
                         R"(, "Product.Support/GetState": {"output": {"state": "idle"}}}})");
         TesdkRunner stopRunner;
-        ASSERT_EQ(stopRunner.Initialize(AgentFixture::LibraryPath(), {}), 0u);
+        ASSERT_EQ(stopRunner.Initialize(AgentFixture::LibraryPath(), {}), result::Success);
         steps = 0;
         const auto command = stop.make(&stopRunner, Sleeper(0));
         const RunOutcome outcome = Run(*command, {});
@@ -586,6 +590,38 @@ TEST_F(SupportCommandTest, GetScenariosPrintsFourLinesEach)
         EXPECT_EQ(outcome.code, run.code) << run.answer;
     }
     ExpectRequestsThroughRunner(5000);
+}
+
+// The waits' poll: only an answer with that very state is yes, and it prints nothing.
+TEST_F(SupportCommandTest, StatePollSaysYesOnlyForThatState)
+{
+    struct Case {
+        const char* what;
+        std::string answer;
+        bool yes;
+    };
+    const Case cases[] = {
+        {"that state", Answer(0, R"({"state": "active"})"), true},
+        {"another state", Answer(0, R"({"state": "idle"})"), false},
+        {"the state in another case", Answer(0, R"({"state": "Active"})"), false},
+        {"no state", Answer(0, "{}"), false},
+        {"the method's own code", Answer(-5, R"({"state": "active"})"), false},
+        {"a failed send", R"({"status": 1460})", false},
+        {"no answer", R"({"raw": "{\"response\": {\"data\": {}}}"})", false},
+    };
+    for (const Case& c : cases) {
+        Connect("\"Product.Support/GetState\": " + c.answer);
+        CapturedOutput captured;
+        EXPECT_EQ(IsSupportState(runner, L"active"), c.yes) << c.what;
+        EXPECT_EQ(captured.Text(), L"") << c.what;
+    }
+    ExpectRequestsThroughRunner(5000);
+    EXPECT_EQ(Inputs("GetState"), std::vector<Json::Value>(std::size(cases), Json::Value(Json::objectValue)));
+
+    // A stopped connection sends nothing.
+    runner.Shutdown();
+    EXPECT_FALSE(IsSupportState(runner, L"idle"));
+    EXPECT_EQ(agent.LogEntries("request").size(), std::size(cases));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The shared wait of the waiting support commands, with a sleeper that
 // returns at once: the hour-long limits run in milliseconds.
 #include "recorded_output.h"
+#include "result_code_printer.h"
 
 #include "commands/support/support_wait.h"
 #include "commands/support/support_wait_plans.h"
@@ -21,7 +22,7 @@ namespace plans = support_wait_plans;
 class SupportWaitTest : public testing::Test {
 protected:
     // Runs the wait; `onSleep` sees each step's number (from 1) as it sleeps.
-    int Wait(const SupportWaitPlan& plan)
+    int32_t Wait(const SupportWaitPlan& plan)
     {
         RecordedOutput recorded;
         const WaitSleeper sleeper = [this](DWORD ms) {
@@ -35,7 +36,7 @@ protected:
             EXPECT_TRUE(flags.waiting.load());
             return polledAfter.size() == successfulPoll;
         };
-        const int code = WaitForSupportOperation(plan, flags, sleeper, poll);
+        const int32_t code = static_cast<int32_t>(WaitForSupportOperation(plan, flags, sleeper, poll));
         output = recorded.Text();
         data = recorded.Data();
         return code;
