@@ -3,7 +3,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
-# In CI (CI=true in its environment) a warning of the console's code fails the build.
+# In CI (CI=true in its environment) a warning of our code fails the build.
 werror=OFF
 if [ -n "${CI:-}" ]; then
   werror=ON
@@ -11,5 +11,9 @@ fi
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-w64-x86_64.cmake" -DPRODUCT_WERROR=$werror "$@"
+elif [ $werror = ON ] && ! grep -qx 'PRODUCT_WERROR:BOOL=ON' "$build/CMakeCache.txt"; then
+  # A folder configured before, outside CI, keeps its settings but not its
+  # leniency.
+  cmake "$build" -DPRODUCT_WERROR=ON
 fi
 cmake --build "$build" -j "$(nproc)"

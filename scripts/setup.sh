@@ -15,6 +15,8 @@ command -v dpkg-source >/dev/null || need+=(dpkg-dev)
 /usr/bin/python3 -c 'import jsonschema' 2>/dev/null || need+=(python3-jsonschema)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 command -v osslsigncode >/dev/null && command -v openssl >/dev/null || need+=(osslsigncode openssl)
+# e2e.layer_check builds through it as well, a launcher after the layer check's.
+command -v ccache >/dev/null || need+=(ccache)
 [ -f /usr/share/keyrings/debian-archive-keyring.gpg ] || need+=(debian-archive-keyring)
 if [ ${#need[@]} -gt 0 ]; then
   echo "setup: installing ${need[*]}"

@@ -9,7 +9,7 @@
 // both printing nothing.
 #include "base/result_codes.h"
 #include "integration/agent_request.h"
-#include "integration/boundary/integration_types.h"
+#include "boundary/integration_types.h"
 #include "integration/integration.h"
 
 #include <json/value.h>

@@ -3,7 +3,7 @@
 // it (synchronously, or posted with its answer arriving later), reading the
 // response document and finding one method's result in it.
 #include "integration/integration.h"
-#include "integration/boundary/integration_types.h"
+#include "boundary/integration_types.h"
 
 #include <string>
 #include <string_view>

@@ -5,7 +5,7 @@
 // identifier), stores what arrives and signals one event per kind. Nothing is
 // sent through it.
 #include "base/event.h"
-#include "integration/boundary/cv_string.h"
+#include "boundary/cv_string.h"
 #include "integration/integration_ex.h"
 
 #include <atomic>

@@ -1,6 +1,6 @@
 #pragma once
 // The process-wide connection through which every command sends its requests.
-#include "integration/boundary/cv_string.h"
+#include "boundary/cv_string.h"
 #include "integration/integration_ex.h"
 
 #include <string>

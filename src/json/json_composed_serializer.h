@@ -26,9 +26,9 @@
 // diagnostics log while the log is active. Loaders return false for bad data
 // and never throw.
 #include "base/result_codes.h"
-#include "integration/boundary/cv_list.h"
-#include "integration/boundary/cv_string.h"
-#include "integration/boundary/integration_types.h"
+#include "boundary/cv_list.h"
+#include "boundary/cv_string.h"
+#include "boundary/integration_types.h"
 #include "json/json_path.h"
 #include "json/json_values.h"
 

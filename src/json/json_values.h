@@ -8,7 +8,7 @@
 //
 // Setters look the path up in create mode and replace the node with a new
 // value of the given type; false only when the path cannot be resolved.
-#include "integration/boundary/cv_string.h"
+#include "boundary/cv_string.h"
 
 #include <json/value.h>
 

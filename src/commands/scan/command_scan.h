@@ -2,7 +2,7 @@
 // "FileScan.OnDemand.RunScanTask": runs one custom on-demand scan in the agent,
 // follows it to its end and prints its summary.
 #include "console/command.h"
-#include "integration/boundary/integration_types.h"
+#include "boundary/integration_types.h"
 #include "integration/notification_receiver.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 #pragma once
 // The requests that follow a running scan: its progress and its stop.
 #include "integration/agent_request.h"
-#include "integration/boundary/integration_types.h"
+#include "boundary/integration_types.h"
 
 #include <string>
 

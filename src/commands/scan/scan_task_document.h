@@ -1,7 +1,7 @@
 #pragma once
 // The "RunScanTask" request that starts a custom scan in the agent.
 #include "commands/scan/scan_task.h"
-#include "integration/boundary/integration_types.h"
+#include "boundary/integration_types.h"
 
 #include <json/value.h>
 

@@ -2,7 +2,7 @@
 // The "Product.Support" "StartSession" request of "Support.StartSession" and
 // "Support.Collect", and the session time limit it may carry.
 #include "commands/support/support_records.h"
-#include "integration/boundary/integration_types.h"
+#include "boundary/integration_types.h"
 
 #include <cstdint>
 #include <optional>

@@ -3,8 +3,8 @@
 // data (the "deliverTo" targets of a session request), what the module
 // reports back per destination (the "deliveredTo" results of the
 // session-ended event), and the entries of its scenario catalogue.
-#include "integration/boundary/cv_list.h"
-#include "integration/boundary/cv_string.h"
+#include "boundary/cv_list.h"
+#include "boundary/cv_string.h"
 
 #include <json/value.h>
 

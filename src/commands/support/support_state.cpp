@@ -2,7 +2,7 @@
 
 #include "commands/support/support_replies.h"
 #include "integration/agent_request.h"
-#include "integration/boundary/cv_string.h"
+#include "boundary/cv_string.h"
 #include "json/json_composed_serializer.h"
 
 bool IsSupportState(cv::tesdk::Integration& connection, std::wstring_view expected)

@@ -8,7 +8,7 @@
 #include "commands/support/support_wait.h"
 #include "console/command.h"
 #include "integration/integration_ex.h"
-#include "integration/boundary/integration_types.h"
+#include "boundary/integration_types.h"
 
 #include <cstdint>
 

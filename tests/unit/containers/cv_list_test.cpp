@@ -1,5 +1,5 @@
-#include "integration/boundary/cv_list.h"
-#include "integration/boundary/cv_string.h"
+#include "boundary/cv_list.h"
+#include "boundary/cv_string.h"
 
 #include <gtest/gtest.h>
 

@@ -231,7 +231,7 @@ TEST(ReportFileWriterTest, RetryWaitsDoubleAndAreSpreadAtRandom)
     EXPECT_NE(first, second);
     std::vector<DWORD> all = first;
     all.insert(all.end(), second.begin(), second.end());
-    const double mean = std::accumulate(all.begin(), all.end(), 0.0) / all.size();
+    const double mean = std::accumulate(all.begin(), all.end(), 0.0) / static_cast<double>(all.size());
     EXPECT_NEAR(mean, 10.0, 0.5);
     EXPECT_EQ(*std::min_element(all.begin(), all.end()), 5u);
     EXPECT_EQ(*std::max_element(all.begin(), all.end()), 15u);

@@ -5,7 +5,7 @@
 #include "result_code_printer.h"
 
 #include "commands/support/command_get_history.h"
-#include "console/entry/command_run.h"
+#include "entry/command_run.h"
 #include "base/logging.h"
 #include "base/text_conversion.h"
 

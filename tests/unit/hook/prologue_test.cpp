@@ -83,7 +83,7 @@ TEST_P(MovablePrologue, HookRunsAndTrampolineGivesOriginalAndDetachRestoresBytes
 }
 
 INSTANTIATE_TEST_SUITE_P(Prologues, MovablePrologue, ::testing::ValuesIn(kMovable),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 struct RefusedCase {
     const char* name;
@@ -125,7 +125,7 @@ TEST_P(RefusedPrologue, AttachFailsAndNothingIsPatched)
 }
 
 INSTANTIATE_TEST_SUITE_P(Prologues, RefusedPrologue, ::testing::ValuesIn(kRefused),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace hooktest

@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
                     InitializeCase{"missing_exports", "TesJson.dll", "", 87},
                     InitializeCase{"library_refuses", "", R"({"instance": {"status": 1234}})", 1234},
                     InitializeCase{"success_without_instance", "", R"({"instance": {"null": true}})", 5023}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(ConnectionTest, EmptyPathIsNotFound)
 {
@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(Updates, ReloadTest,
                          testing::Values(ReloadCase{"two_required", "{\\\"reloadRequired\\\":true}", "reloadRequired", 2},
                                          ReloadCase{"optional_and_required", "x reloadOptional y", "reloadRequired", 2},
                                          ReloadCase{"neither_word", "{\\\"reload\\\":false}", "nothing", 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(ConnectionTest, OtherEventsDoNotReload)
 {

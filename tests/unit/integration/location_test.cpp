@@ -49,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LocationCase{"backslash", true, true, L"C:\\Agent\\", L"C:\\Agent\\tesdk.dll"},
                     LocationCase{"slash", true, true, L"C:/Agent/", L"C:/Agent/tesdk.dll"},
                     LocationCase{"unicode", true, true, L"C:\\\u00C9t\u00E9", L"C:\\\u00C9t\u00E9\\tesdk.dll"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(LocationTest, DataWithoutTerminatorIsTakenWhole)
 {

@@ -75,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"empty_text", "", {}},
         ParseCase{"comments_allowed", "// agent\n{\"response\":{\"data\":{\"M\":[{\"@name\":1,\"error\":0}]}}}",
                   {{"M", 1}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ParseResponse, ReadsNamesErrorsAndOutputs)
 {

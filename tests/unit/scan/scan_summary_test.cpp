@@ -106,6 +106,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Response("RunScanTask", 0, R"({"scanSummary":{"IOErrors":1,"archiveBombs":-2,)"
                                                R"("archivePasswordProtected":4}})"),
                     false}),
-    [](const testing::TestParamInfo<SummaryCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<SummaryCase>& test) { return std::string(test.param.name); });
 
 }  // namespace

@@ -202,6 +202,6 @@ INSTANTIATE_TEST_SUITE_P(
                                  R"({"response":{"data":{"FileScan.OnDemand":[{"@name":"RunScanTask","error":0}]}}})",
                                  false},
                     ProgressCase{"not_a_response", "{ nope", false}),
-    [](const testing::TestParamInfo<ProgressCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ProgressCase>& test) { return std::string(test.param.name); });
 
 }  // namespace

@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(Scripts, ScanWaitTest, testing::Values(
              ScanWaitEnd::Interrupted, true},
     WaitCase{"cancel_during_a_failed_poll_still_stops", WaitScript().PollFails(1).CancelInPoll(1), Waits(10) + "PS",
              ScanWaitEnd::Interrupted, true}),
-    [](const testing::TestParamInfo<WaitCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<WaitCase>& test) { return std::string(test.param.name); });
 // clang-format on
 
 TEST(ScanWait, RaisedFlagsOnEntryWaitForNothing)

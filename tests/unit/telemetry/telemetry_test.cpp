@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "create,serv?,init,start,telemetry?,stop,uninit,destroy,"},
         LoaderCase{"missing_destroy_export", "ok", L"test_plugin_nodestroy.dll", 127, ""},
         LoaderCase{"missing_library", "ok", L"no_such_plugin.dll", 126, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(Loader, EmptyNamesAreInvalid)
 {

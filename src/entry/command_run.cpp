@@ -1,4 +1,4 @@
-#include "console/entry/command_run.h"
+#include "entry/command_run.h"
 
 #include "telemetry/telemetry_app.h"
 

@@ -1,7 +1,7 @@
 #include "console/console_input.h"
 
-#include "console/entry/interrupts.h"
-#include "console/entry/shell.h"
+#include "entry/interrupts.h"
+#include "entry/shell.h"
 
 #include <gtest/gtest.h>
 
@@ -75,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         InputCase{"utf16le bom", std::string("\xFF\xFEx\0\r\0\n\0\xAC\x20\n\0", 12), {L"x", L"\u20AC"}},
         InputCase{"utf16le odd tail", std::string("\xFF\xFEy\0z", 5), {L"y\uFFFD"}},
         InputCase{"bom only", "\xEF\xBB\xBF", {}}),
-    [](const auto& info) { return TestName(info.param.name); });
+    [](const auto& test) { return TestName(test.param.name); });
 
 // Hands out only the chunks released so far, as a pipe kept open by its
 // writer does. Asking for more than that would block a real reader: it is
@@ -152,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
         PacedCase{"lone ff", {{"\xFF", {}}, {"x\n", {L"\uFFFDx"}}}, {}},
         PacedCase{"bom prefix then end", {{"\xEF\xBB", {}}}, {L"\uFFFD"}},
         PacedCase{"bom then nothing", {{"\xEF\xBB\xBF", {}}}, {}}),
-    [](const auto& info) { return TestName(info.param.name); });
+    [](const auto& test) { return TestName(test.param.name); });
 
 // A console that answers with the scripted pieces, then with nothing (a read
 // broken off by Ctrl+C, or a console that keeps returning no characters).

@@ -1,4 +1,4 @@
-#include "console/entry/command_table.h"
+#include "entry/command_table.h"
 
 #include "commands/product/product_status.h"
 #include "commands/product/update_commands.h"
@@ -7,8 +7,8 @@
 #include "commands/support/session_queries.h"
 #include "commands/support/session_start_commands.h"
 #include "commands/support/session_stop_commands.h"
-#include "console/entry/interrupts.h"
-#include "console/entry/shell.h"
+#include "entry/interrupts.h"
+#include "entry/shell.h"
 
 ConsoleCommands::ConsoleCommands(TesdkRunner* runner)
 {

@@ -1,6 +1,6 @@
 #include "result_code_printer.h"
 
-#include "console/entry/shell.h"
+#include "entry/shell.h"
 
 #include "console/console_input.h"
 #include "console/shell_output.h"
@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
         ShellCase{"failure_prints_error_and_goes_on", {L"Fails", L"Support.GetState"}, true, L"error 87\n\n"},
         ShellCase{"cancelled_ends_the_shell", {L"Cancels", L"Fails"}, false, L"Cancels\n"},
         ShellCase{"end_of_input_ends_the_shell", {}, false, L""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(ShellTest, PassesArgumentTokensAndKeepsCurrentCommand)
 {

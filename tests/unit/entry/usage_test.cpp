@@ -2,9 +2,9 @@
 // and in the operator's reference.
 #include "recorded_output.h"
 
-#include "console/entry/command_table.h"
-#include "console/entry/shell.h"
-#include "console/entry/usage.h"
+#include "entry/command_table.h"
+#include "entry/shell.h"
+#include "entry/usage.h"
 #include "base/text_conversion.h"
 
 #include <gtest/gtest.h>

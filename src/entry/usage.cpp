@@ -1,6 +1,6 @@
-#include "console/entry/usage.h"
+#include "entry/usage.h"
 
-#include "console/entry/shell.h"
+#include "entry/shell.h"
 #include "console/shell_output.h"
 #include "base/result_codes.h"
 #include "base/text_conversion.h"

@@ -1,4 +1,4 @@
-#include "integration/boundary/cv_string.h"
+#include "boundary/cv_string.h"
 
 #include <windows.h>
 

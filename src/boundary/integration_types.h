@@ -4,7 +4,7 @@
 // through JsonComposedSerializer. Module and method names stay UTF-8, as they
 // travel: the documents are UTF-8 and so are the names the commands write.
 #include "base/result_codes.h"
-#include "integration/boundary/cv_string.h"
+#include "boundary/cv_string.h"
 
 #include <json/value.h>
 

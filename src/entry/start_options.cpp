@@ -1,4 +1,4 @@
-#include "console/entry/start_options.h"
+#include "entry/start_options.h"
 
 #include <cwchar>
 

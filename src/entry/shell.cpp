@@ -1,9 +1,9 @@
-#include "console/entry/shell.h"
+#include "entry/shell.h"
 
 #include "console/command_line.h"
-#include "console/entry/command_run.h"
+#include "entry/command_run.h"
 #include "console/console_input.h"
-#include "console/entry/usage.h"
+#include "entry/usage.h"
 #include "console/shell_output.h"
 #include "base/result_codes.h"
 #include "base/text_conversion.h"

@@ -1,6 +1,6 @@
-#include "console/entry/interrupts.h"
+#include "entry/interrupts.h"
 
-#include "console/entry/shell.h"
+#include "entry/shell.h"
 #include "console/handled_interrupts.h"
 #include "integration/tesdk_runner.h"
 
