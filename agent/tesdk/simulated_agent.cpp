@@ -19,11 +19,12 @@ public:
     {
         RequestOutcome outcome;
         std::vector<MethodResult> results;
+        const int64_t now = NowMs();
         for (const auto& call : ParseRequestDocument(request)) {
             MethodAnswer answer;
             const bool known = call.module == "Product.Support"     ? HandleSupportMethod(simulation_, call, answer)
                                : call.module == "FileScan.OnDemand" ? HandleScanMethod(simulation_, call, answer)
-                                                                    : HandleProductMethod(simulation_, call, answer);
+                                                                    : HandleProductMethod(simulation_, call, answer, now);
             if (!known)
                 answer.error = ErrorNotSupported;
             for (auto& followUp : answer.followUps)

@@ -86,9 +86,8 @@ Json::Value StatusDocument(const Json::Value& state)
 
 }  // namespace
 
-bool HandleProductMethod(Simulation& simulation, const MethodCall& call, MethodAnswer& answer)
+bool HandleProductMethod(Simulation& simulation, const MethodCall& call, MethodAnswer& answer, int64_t now)
 {
-    const int64_t now = NowMs();
     const std::string key = call.module + "/" + call.method;
     Json::Value snapshot;
     if (key == "Product/GetStatus" || key == "Update/IsInstallerRunning" || key == "Update/IsDownloaderRunning" ||

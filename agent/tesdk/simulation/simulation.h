@@ -22,8 +22,11 @@ struct Simulation {
     Scheduler& scheduler;
 };
 
-// "Product", "Update", "Product.RestartManager".
-bool HandleProductMethod(Simulation& simulation, const MethodCall& call, MethodAnswer& answer);
+// "Product", "Update", "Product.RestartManager". Every method of one request
+// reads the update at the same moment, nowMs, so a request that asks whether
+// the downloader and whether the installer runs never finds both stopped at
+// the switch from one to the other.
+bool HandleProductMethod(Simulation& simulation, const MethodCall& call, MethodAnswer& answer, int64_t nowMs);
 // "Product.Support".
 bool HandleSupportMethod(Simulation& simulation, const MethodCall& call, MethodAnswer& answer);
 // "FileScan.OnDemand": progress and stop (sent); the scan itself is posted.
