@@ -338,6 +338,7 @@ class Prefix:
     def run(self, *args, cwd=None):
         proc = subprocess.run([WINE, *args], stdin=subprocess.DEVNULL, capture_output=True,
                               env=self.env, cwd=cwd or self.drive_c, timeout=120)
+        self.last_stderr = proc.stderr  # what Wine said, for a failure's message
         return proc.returncode, proc.stdout
 
     def script(self, path, *args, from_its_folder=False):
@@ -437,7 +438,7 @@ def test_install_demo_registers_its_folder_and_uninstall_demo_restores_the_regis
     assert prefix.certificates() == stores
     # ERROR_MOD_NOT_FOUND: no agent any more, and the console says nothing.
     assert prefix.run(windows_path_in(prefix, elsewhere / "Product.Console.exe"), "/c", "GetVersion", "product",
-                      cwd=elsewhere) == (126, b"")
+                      cwd=elsewhere) == (126, b""), prefix.last_stderr
     # Nothing left to remove.
     assert prefix.script(demo / "uninstall-demo.cmd")[0] == 0
     assert prefix.export(UNINSTALL) == before
