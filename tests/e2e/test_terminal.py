@@ -21,6 +21,20 @@ def test_one_shot_answer_shows_on_the_terminal_as_on_a_pipe(install, agent, args
     assert (screen, returncode) == (expected, 0)
 
 
+@pytest.mark.parametrize("args", [["/?"], ["/json", "/c", "GetVersion", "product"], ["/json", "/c", "Nope"]],
+                         ids=["usage", "json", "json_unknown"])
+def test_usage_and_json_show_on_the_terminal_as_on_a_pipe(install, agent, args):
+    # The long usage text and the one-line documents, with their exit codes;
+    # the screen, 80 columns wide, wraps what is longer.
+    agent.script(VERSION)
+    piped = install.run(*args)
+    screen, returncode = Terminal(install, *args).finish()
+    wrapped = "\n".join(line[i:i + 80] for line in pipe_text(piped.stdout).split("\n")
+                         for i in range(0, max(len(line), 1), 80))
+    assert (screen, returncode) == (wrapped, piped.returncode)
+    assert len(screen) > 80
+
+
 def test_scripted_lines_show_on_the_terminal_as_on_a_pipe(install, agent):
     agent.script(VERSION)
     lines = "GetVersion product\nNope\n\nexit\n"
